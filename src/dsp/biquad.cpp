@@ -1,0 +1,155 @@
+#include "dsp/biquad.h"
+
+#include <cmath>
+
+double Biquad::process(double input) {
+    double y = nb0 * input + nb1 * x1 + nb2 * x2 - na1 * y1 - na2 * y2;
+    x2 = x1;
+    x1 = input;
+    y2 = y1;
+    y1 = y;
+    lastOutput = y;
+    return y;
+}
+
+void Biquad::reset() {
+    SignalComponent::reset();
+    x1 = 0.0;
+    x2 = 0.0;
+    y1 = 0.0;
+    y2 = 0.0;
+}
+
+void Biquad::getCoefficients(double a[3], double b[3]) const {
+    a[0] = a0;
+    a[1] = a1;
+    a[2] = a2;
+    b[0] = b0;
+    b[1] = b1;
+    b[2] = b2;
+}
+
+bool Biquad::design(int32_t newType, const FilterDesign& record) {
+    type = newType;
+    designRecord = record;
+    if (newType < 0 || newType >= kTypeCount) {
+        return false;
+    }
+
+    const auto f0 = static_cast<double>(record.frequency);
+    const auto q = static_cast<double>(record.q);
+    const auto gain = static_cast<double>(record.gain);
+    const double w0 = 2.0 * pi * f0 / sampleRate;
+    const double sn = std::sin(w0);
+    const double cs = std::cos(w0);
+    const double alpha =
+        record.bandwidthMode ? sn * std::sinh(std::log(2.0) / 2.0 * q * w0 / sn) : sn / (2.0 * q);
+    const double shelf = std::sqrt(gain) / q * sn;
+    const double amp = gain;
+
+    // Computed into locals first: a design that divides by zero must not
+    // replace the coefficients in force.
+    double c[6] = {}; // b0, b1, b2, a0, a1, a2
+    switch (newType) {
+    case 0:
+        c[0] = (1.0 - cs) / 2.0;
+        c[1] = 1.0 - cs;
+        c[2] = (1.0 - cs) / 2.0;
+        c[3] = 1.0 + alpha;
+        c[4] = -2.0 * cs;
+        c[5] = 1.0 - alpha;
+        break;
+    case 1:
+        c[0] = (1.0 + cs) / 2.0;
+        c[1] = -(1.0 + cs);
+        c[2] = (1.0 + cs) / 2.0;
+        c[3] = 1.0 + alpha;
+        c[4] = -2.0 * cs;
+        c[5] = 1.0 - alpha;
+        break;
+    case 2:
+        c[0] = record.unitPeakBandpass ? alpha : q * alpha;
+        c[1] = 0.0;
+        c[2] = -c[0];
+        c[3] = 1.0 + alpha;
+        c[4] = -2.0 * cs;
+        c[5] = 1.0 - alpha;
+        break;
+    case 3:
+        c[0] = 1.0;
+        c[1] = -2.0 * cs;
+        c[2] = 1.0;
+        c[3] = 1.0 + alpha;
+        c[4] = -2.0 * cs;
+        c[5] = 1.0 - alpha;
+        break;
+    case 4:
+        c[0] = 1.0 - alpha;
+        c[1] = -2.0 * cs;
+        c[2] = 1.0 + alpha;
+        c[3] = 1.0 + alpha;
+        c[4] = -2.0 * cs;
+        c[5] = 1.0 - alpha;
+        break;
+    case 5:
+        c[0] = amp * ((amp + 1.0) - (amp - 1.0) * cs + shelf);
+        c[1] = 2.0 * amp * ((amp - 1.0) - (amp + 1.0) * cs);
+        c[2] = amp * ((amp + 1.0) - (amp - 1.0) * cs - shelf);
+        c[3] = (amp + 1.0) + (amp - 1.0) * cs + shelf;
+        c[4] = -2.0 * ((amp - 1.0) + (amp + 1.0) * cs);
+        c[5] = (amp + 1.0) + (amp - 1.0) * cs - shelf;
+        break;
+    case 6:
+        c[0] = amp * ((amp + 1.0) + (amp - 1.0) * cs + shelf);
+        c[1] = -2.0 * amp * ((amp - 1.0) + (amp + 1.0) * cs);
+        c[2] = amp * ((amp + 1.0) + (amp - 1.0) * cs - shelf);
+        c[3] = (amp + 1.0) - (amp - 1.0) * cs + shelf;
+        c[4] = 2.0 * ((amp - 1.0) - (amp + 1.0) * cs);
+        c[5] = (amp + 1.0) - (amp - 1.0) * cs - shelf;
+        break;
+    case 7:
+        c[0] = 1.0 + alpha * amp;
+        c[1] = -2.0 * cs;
+        c[2] = 1.0 - alpha * amp;
+        c[3] = 1.0 + alpha / amp;
+        c[4] = static_cast<double>(static_cast<float>(-2.0 * cs));
+        c[5] = 1.0 - alpha / amp;
+        break;
+    default: {
+        const auto v = static_cast<double>(record.delayParameter);
+        const double k1 = 2.0 * (v - 2.0) / (v + 1.0);
+        const double k2 = (v - 1.0) * (v - 2.0) / ((v + 1.0) * (v + 2.0));
+        c[0] = k2;
+        c[1] = k1;
+        c[2] = 1.0;
+        c[3] = 1.0;
+        c[4] = k1;
+        c[5] = k2;
+        break;
+    }
+    }
+
+    const double n[5] = {c[0] / c[3], c[1] / c[3], c[2] / c[3], c[4] / c[3], c[5] / c[3]};
+    for (double value : n) {
+        if (!std::isfinite(value)) {
+            return false;
+        }
+    }
+    for (double value : c) {
+        if (!std::isfinite(value)) {
+            return false;
+        }
+    }
+    b0 = c[0];
+    b1 = c[1];
+    b2 = c[2];
+    a0 = c[3];
+    a1 = c[4];
+    a2 = c[5];
+    nb0 = n[0];
+    nb1 = n[1];
+    nb2 = n[2];
+    na1 = n[3];
+    na2 = n[4];
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/signal_component.h"
+
+// The record a biquad is designed from; the engine and the filter display
+// fill it. gain is the linear A of the shelf and peaking designs, not dB.
+struct FilterDesign {
+    float frequency = 0.0f;       // f0 in Hz
+    float q = 1.0f;               // Q, or the bandwidth in octaves in bandwidthMode
+    float gain = 1.0f;            // A for types 5, 6 and 7
+    float delayParameter = 1.0f;  // v, type 8 only
+    bool bandwidthMode = false;   // alpha from a bandwidth in octaves instead of Q
+    bool unitPeakBandpass = true; // type 2 peaks at 0 dB (true) or at Q (false)
+};
+
+// Second-order IIR filter in direct form I:
+//   y = nb0 x + nb1 x1 + nb2 x2 - na1 y1 - na2 y2
+// a0..a2, b0..b2 are the raw coefficients of the last accepted design and
+// nb*, na* the same divided by a0. Types 0-7 are the audio-EQ cookbook
+// lowpass, highpass, bandpass, band-stop, all-pass, low shelf, high shelf and
+// peaking; type 8 is a second-order all-pass set by delayParameter. A fresh
+// filter has all-zero coefficients and outputs silence until designed.
+class Biquad : public SignalComponent {
+public:
+    static constexpr int32_t kTypeCount = 9;
+
+    Biquad() = default;
+
+    // [audio thread]
+    double process(double input) override;
+    // [audio thread] Clears the history and the last output; the coefficients
+    // stay in force.
+    void reset() override;
+    // [any thread] a receives (a0, a1, a2), b receives (b0, b1, b2).
+    virtual void getCoefficients(double a[3], double b[3]) const;
+
+    // [ui thread, and the audio thread's control step] Stores the type and
+    // the record, then computes the coefficients. Returns false, leaving the
+    // previous coefficients in force, for a type outside 0..8 and for a
+    // design that comes out non-finite (peaking with gain 0, bandwidth mode
+    // at 0 Hz, Q 0, ...). The history is kept, so a redesign takes effect on
+    // the running signal.
+    bool design(int32_t newType, const FilterDesign& record);
+
+    double a0 = 0.0;
+    double a1 = 0.0;
+    double a2 = 0.0;
+    double b0 = 0.0;
+    double b1 = 0.0;
+    double b2 = 0.0;
+    int32_t type = 0;
+    FilterDesign designRecord;
+    double nb0 = 0.0;
+    double nb1 = 0.0;
+    double nb2 = 0.0;
+    double na1 = 0.0;
+    double na2 = 0.0;
+    double y1 = 0.0;
+    double y2 = 0.0;
+    double x1 = 0.0;
+    double x2 = 0.0;
+};
