@@ -1,0 +1,98 @@
+#pragma once
+
+// The signal-processing engine: every component of the chain, the host-time
+// snapshot and the coefficient buffer, all inline so that the effect object
+// holds every sample buffer and nothing is allocated while processing.
+//
+// Per sample: mono mix plus feedback is collected into analysis blocks; each
+// channel runs saturation -> buffer-rate stage -> A section (whitening) ->
+// decimator -> S section (envelope re-imposed); the wet signal is mixed with
+// the dry input and fed back, DC-blocked and inverted, through a delay and a
+// filter under a limiter. Every 8 samples the control step moves the targets.
+
+#include <array>
+#include <cstdint>
+
+#include "dsp/biquad.h"
+#include "dsp/block_collector.h"
+#include "dsp/crossfade_delay.h"
+#include "dsp/cubic_delay.h"
+#include "dsp/dc_blocker.h"
+#include "dsp/envelope_follower.h"
+#include "dsp/limiter.h"
+#include "dsp/lpc_analyser.h"
+#include "dsp/sample_hold_decimator.h"
+#include "dsp/warped_lattice.h"
+#include "dsp/wavetable_lfo.h"
+#include "engine/host_time.h"
+#include "engine/parameter_layout.h"
+
+class Engine {
+public:
+    static constexpr int kControlInterval = 8; // samples per control step
+    static constexpr int kMaxStages = 70;      // lattice stages the engine asks for at most
+    static constexpr int kCoefficientCount = 100;
+    static constexpr int kMaxAnalysisLength = 256;
+    static constexpr int kRegistrySize = 19;
+    static constexpr double kNominalRate = 44100.0;
+    static constexpr double kLatticeRate = 11025.0;
+
+    // `values` and `engineValues` are the effect's parameter block (stored and
+    // derived values), read without locks: each entry is one float written whole.
+    Engine(const float* values, const float* engineValues, HostTimeSource* timeSource);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // [construction] Fills the registry and gives every component its fixed settings.
+    void initEngine();
+    // [ui thread, host's resume] Clears every component's signal state.
+    void resume();
+    // [audio thread] One host block; replacing overwrites the outputs, else adds to them.
+    void processAudio(const float* const* inputs, float* const* outputs, std::int32_t sampleFrames,
+                      bool replacing);
+
+    void updateHostTime();
+    void updateDelayTime();
+    void controlStep();
+
+    // The engine value of a synced time, rounded up to the beat grid of grid value v.
+    float syncRound(float seconds, float gridValue) const;
+
+    float workingSampleRate = 44100.0f; // [ui thread writes] the host's rate
+    HostTimeSnapshot hostTime;
+
+    WavetableLfo lfo1, lfo2;
+    EnvelopeFollower envelope;
+    Limiter limiter;
+    std::array<Biquad, 2> feedbackFilters;
+    std::array<CrossfadeDelay, 2> bufferRateStages;
+    std::array<CubicDelay, 2> feedbackDelays;
+    std::array<WarpedLatticeSynthesis, 2> sSections;
+    std::array<WarpedLatticeInverse, 2> aSections;
+    std::array<SampleHoldDecimator, 2> decimators;
+    std::array<DcBlocker, 2> dcBlockers;
+    BlockCollector collector;
+    LpcAnalyser analyser;
+    double coefficients[kCoefficientCount] = {};
+    std::array<SignalComponent*, kRegistrySize> registry = {};
+
+private:
+    float normalized(int index) const { return param::clampUnit(values[index]); }
+    void computeCallValues();
+    void runSample(float left, float right, float& outLeft, float& outRight);
+
+    const float* values;
+    const float* engineValues;
+    HostTimeSource* timeSource;
+
+    // Held for one processing call.
+    int stages = 1;
+    std::int32_t blockLength = 512;
+    float routeAmount[param::kRouteCount] = {};
+    float stereoSign1 = 1.0f, stereoSign2 = 1.0f;
+    float outputGain = 1.0f;
+    float mix = 0.5f;
+
+    // The analysis warp of the current control step.
+    double analysisWarp = 0.0;
+};

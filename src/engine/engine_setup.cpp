@@ -1,0 +1,77 @@
+#include <cmath>
+
+#include "engine/engine.h"
+
+Engine::Engine(const float* values_, const float* engineValues_, HostTimeSource* timeSource_)
+    : values(values_), engineValues(engineValues_), timeSource(timeSource_) {}
+
+void Engine::initEngine() {
+    registry = {&feedbackFilters[0],
+                &feedbackFilters[1],
+                &lfo1,
+                &lfo2,
+                &feedbackDelays[0],
+                &feedbackDelays[1],
+                &aSections[0],
+                &aSections[1],
+                &sSections[0],
+                &sSections[1],
+                &bufferRateStages[0],
+                &bufferRateStages[1],
+                &decimators[0],
+                &decimators[1],
+                &dcBlockers[0],
+                &dcBlockers[1],
+                &envelope,
+                &limiter,
+                &collector};
+    // Every component runs at the nominal rate whatever the host's: the host
+    // rate only enters the block length, the delay time and the tempo grid.
+    for (SignalComponent* component : registry) {
+        component->setSampleRate(kNominalRate);
+        component->reset();
+    }
+
+    const FilterDesign initialDesign{1000.0f, 1.0f, 1.0f, 1.0f, false, true};
+    for (Biquad& filter : feedbackFilters) {
+        filter.design(0, initialDesign);
+    }
+
+    // Both LFOs stand still until the first processing call sets their rates.
+    for (WavetableLfo* lfo : {&lfo1, &lfo2}) {
+        lfo->setShape(WavetableLfo::kTriangle);
+        lfo->frequency = 0.0;
+        lfo->increment = 0;
+    }
+
+    collector.setLength(512);
+
+    // The lattices glide once per control step, so they are given a quarter
+    // of the nominal rate (11025 Hz) as their own.
+    const double smoothing = std::pow(0.5, 1.0 / (kLatticeRate * 0.001));
+    WarpedLatticeFilter* lattices[] = {&aSections[0], &aSections[1], &sSections[0], &sSections[1]};
+    for (WarpedLatticeFilter* lattice : lattices) {
+        lattice->setCoefficientsNow(coefficients, 50);
+        lattice->setSampleRate(kLatticeRate);
+        lattice->smoothing = smoothing;
+    }
+
+    for (SampleHoldDecimator& decimator : decimators) {
+        decimator.setPeriod(7.4);
+    }
+
+    envelope.setAttack(0.5, 0.09);
+
+    // The feedback limiter: ratio 100 under a ceiling of -6 dB.
+    limiter.configureForFeedback();
+}
+
+void Engine::resume() {
+    analyser.reset();
+    for (SignalComponent* component : registry) {
+        component->reset();
+    }
+    for (double& c : coefficients) {
+        c = 0.0;
+    }
+}

@@ -1,0 +1,160 @@
+#include <algorithm>
+#include <cmath>
+
+#include "engine/engine.h"
+
+namespace {
+
+// One bad sample from the host must not leave the lattices, delays and
+// filters producing NaN for ever: non-finite input enters the chain as 0.
+inline float finiteOrZero(float x) {
+    return std::isfinite(x) ? x : 0.0f;
+}
+
+inline double clipUnit(double v) {
+    if (v >= 1.0) {
+        return 1.0;
+    }
+    if (v <= -1.0) {
+        return -1.0;
+    }
+    return v;
+}
+
+} // namespace
+
+void Engine::computeCallValues() {
+    using namespace param;
+    // "# Stages" maps to 1..70; a host value outside 0..1 is held to that range.
+    const float stageValue = 69.0f * normalized(kStages) + 1.0f;
+    stages = std::clamp(static_cast<int>(stageValue), 1, kMaxStages);
+
+    for (int i = 0; i < kRouteCount; ++i) {
+        const int index = kFirstRoute + i;
+        const float depth = 2.0f * normalized(index) - 1.0f;
+        routeAmount[i] = index == kEnvToSRes ? 0.0f : depth * kRouteScale[i % kRouteTargets];
+    }
+    stereoSign1 = normalized(kLfo1Stereo) > 0.5f ? -1.0f : 1.0f;
+    stereoSign2 = normalized(kLfo2Stereo) > 0.5f ? -1.0f : 1.0f;
+
+    const float out = normalized(kOut);
+    outputGain = out * out * out * out;
+    mix = normalized(kMix);
+}
+
+void Engine::processAudio(const float* const* inputs, float* const* outputs, std::int32_t sampleFrames,
+                          bool replacing) {
+    using namespace param;
+    updateHostTime();
+    const float* inLeft = inputs != nullptr ? inputs[0] : nullptr;
+    const float* inRight = inputs != nullptr ? inputs[1] : nullptr;
+    float* outLeft = outputs != nullptr ? outputs[0] : nullptr;
+    float* outRight = outputs != nullptr ? outputs[1] : nullptr;
+    updateDelayTime();
+
+    // The analysis block: "Block Size" as mapped when it was last set (a later
+    // sample-rate change does not remap it), at most the collector's capacity.
+    const float fs = workingSampleRate;
+    const float blockSamples = std::min(fs * engineValues[kBlockSize], 44099.0f);
+    blockLength = static_cast<std::int32_t>(std::max(blockSamples, 1.0f));
+    collector.setLength(blockLength);
+
+    const float window = 1024.0f * normalized(kBlockSize);
+    bufferRateStages[0].setWindow(window);
+    bufferRateStages[1].setWindow(window);
+
+    const int spb = hostTime.samplesPerBeat;
+    const double ppq = hostTime.songPosition;
+    lfo1.setRate(engineValues[kLfo1Freq], syncGridValue(values[kLfo1Sync]), 8.0, spb, ppq, fs);
+    lfo2.setRate(engineValues[kLfo2Freq], syncGridValue(values[kLfo2Sync]), 8.0, spb, ppq, fs);
+
+    computeCallValues();
+
+    if (sampleFrames <= 0 || inLeft == nullptr || inRight == nullptr || outLeft == nullptr ||
+        outRight == nullptr) {
+        return;
+    }
+
+    for (std::int32_t start = 0; start < sampleFrames; start += kControlInterval) {
+        controlStep();
+        const std::int32_t end = std::min(start + kControlInterval, sampleFrames);
+        for (std::int32_t i = start; i < end; ++i) {
+            float left = 0.0f, right = 0.0f;
+            runSample(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+            if (replacing) {
+                outLeft[i] = left;
+                outRight[i] = right;
+            } else {
+                outLeft[i] += left;
+                outRight[i] += right;
+            }
+        }
+    }
+}
+
+void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRight) {
+    using namespace param;
+    const double dryLeft = inLeft;
+    const double dryRight = inRight;
+    const double mono = (dryLeft + dryRight) * 0.5;
+
+    // The unclipped, unlimited feedback of the previous sample feeds the
+    // limiter's measurement and the analysis signal.
+    const double feedback = normalized(kFeedback);
+    const double p1 = feedback * feedbackFilters[0].lastOutput;
+    const double p2 = feedback * feedbackFilters[1].lastOutput;
+    limiter.gainForPowerSmoothed((p1 * p1 + p2 * p2) * 0.5);
+    const double analysisInput = p2 + p1 + mono;
+
+    envelope.process((dryLeft * dryLeft + dryRight * dryRight) * 0.5);
+
+    collector.process(analysisInput);
+    if (collector.lastOutput != 0.0) {
+        const int analysisLength = std::min(blockLength, kMaxAnalysisLength);
+        analyser.analyse(collector.buffer, analysisLength, coefficients, stages, analysisWarp);
+        const float aRotation = normalized(kARotate);
+        const float sRotation = normalized(kSRotate);
+        aSections[0].setTargetCoefficientsRotated(coefficients, stages, aRotation);
+        aSections[1].setTargetCoefficientsRotated(coefficients, stages, aRotation);
+        sSections[0].setTargetCoefficientsRotated(coefficients, stages, sRotation);
+        sSections[1].setTargetCoefficientsRotated(coefficients, stages, sRotation);
+    }
+
+    const double gain = std::sqrt(limiter.lastOutput);
+    feedbackFilters[0].process(feedbackDelays[0].lastOutput);
+    feedbackFilters[1].process(feedbackDelays[1].lastOutput);
+    const double f1 = clipUnit(gain * feedback * feedbackFilters[0].lastOutput);
+    const double f2 = clipUnit(gain * feedback * feedbackFilters[1].lastOutput);
+
+    double x[2] = {dryLeft + f1, dryRight + f2};
+
+    const double saturation = normalized(kSaturation);
+    if (saturation > 0.0) {
+        for (double& v : x) {
+            v = (1.0 + 0.8 * saturation) * v - saturation * v * v * v;
+        }
+    }
+
+    double wet[2];
+    for (int c = 0; c < 2; ++c) {
+        double v = bufferRateStages[c].process(x[c]);
+        v = aSections[c].process(v);
+        v = decimators[c].process(v);
+        wet[c] = sSections[c].process(v);
+    }
+
+    const double m = mix;
+    const double g = outputGain;
+    outLeft = static_cast<float>((dryLeft + m * (wet[0] - dryLeft)) * g);
+    outRight = static_cast<float>((dryRight + m * (wet[1] - dryRight)) * g);
+
+    const double y1 = dcBlockers[0].process(wet[0]);
+    const double y2 = dcBlockers[1].process(wet[1]);
+    if (normalized(kCrossSwitch) >= 0.5f) {
+        feedbackDelays[1].process(-y1);
+        feedbackDelays[0].process(-y2);
+    } else {
+        feedbackDelays[0].process(-y1);
+        feedbackDelays[1].process(-y2);
+    }
+}

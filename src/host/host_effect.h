@@ -1,0 +1,90 @@
+#pragma once
+
+// The host layer: turns the VST 2 record, dispatcher opcodes and host callback
+// into calls of the effect's virtual operations, and wraps the few host
+// services the effect uses. Its own versions of the effect's operations are
+// neutral (store nothing, answer 0 or the empty text).
+//
+// Threads: the host calls `processReplacing`/`process` on its audio thread and
+// everything else on its user-interface thread; nothing here takes a lock.
+
+#include <cstdint>
+
+#include "host/host_editor.h"
+#include "host/vst2.h"
+
+class HostEffect {
+public:
+    using int32 = std::int32_t;
+    using intptr = std::intptr_t;
+
+    HostEffect(vst2::HostCallback callback, int32 numPrograms, int32 numParams);
+    virtual ~HostEffect();
+    HostEffect(const HostEffect&) = delete;
+    HostEffect& operator=(const HostEffect&) = delete;
+
+    vst2::AEffect* getAeffect() { return &cEffect; }
+
+    // Parameters [ui thread, or the audio thread for host automation]
+    virtual void setParameter(int32 index, float value);
+    virtual float getParameter(int32 index);
+    virtual void setParameterAutomated(int32 index, float value);
+
+    // Processing [audio thread]
+    virtual void process(float** inputs, float** outputs, int32 sampleFrames);
+    virtual void processReplacing(float** inputs, float** outputs, int32 sampleFrames);
+
+    // [ui thread]
+    virtual intptr dispatcher(int32 opcode, int32 index, intptr value, void* ptr, float opt);
+    virtual void open() {}
+    virtual void close() {}
+
+    virtual int32 getProgram() { return curProgram; }
+    virtual void setProgram(int32 program) { curProgram = program; }
+    virtual void setProgramName(const char* name);
+    virtual void getProgramName(char* name);
+    virtual void getParameterLabel(int32 index, char* label);
+    virtual void getParameterDisplay(int32 index, char* text);
+    virtual void getParameterName(int32 index, char* text);
+    virtual float getVu() { return 0.0f; }
+    virtual int32 getChunk(void** data, bool isPreset);
+    virtual int32 setChunk(void* data, int32 byteSize, bool isPreset);
+    virtual void setSampleRate(float rate) { sampleRate = rate; }
+    virtual void setBlockSize(int32 size) { blockSize = size; }
+    virtual void suspend() {}
+    virtual int32 resume() { return 0; }
+
+    virtual int32 processEvents(vst2::VstEvents* events);
+    virtual bool copyProgram(int32 destination);
+    virtual bool getEffectName(char* name);
+    virtual bool getVendorString(char* text);
+    virtual bool getProductString(char* text);
+    virtual int32 getVendorVersion() { return 0; }
+    virtual int32 canDo(const char* text);
+    virtual bool keysRequired() { return false; }
+
+    // Host calls.
+    const vst2::VstTimeInfo* getTimeInfo(int32 mask);
+    bool beginEdit(int32 index);
+    bool endEdit(int32 index);
+    bool updateDisplay();
+    bool sizeWindow(int32 width, int32 height);
+    bool canHostDo(const char* text);
+    intptr callHost(int32 opcode, int32 index, intptr value, void* ptr, float opt);
+
+    void setEditor(HostEditor* newEditor) { editor = newEditor; }
+    HostEditor* getEditor() const { return editor; }
+
+    float getSampleRate() const { return sampleRate; }
+    int32 getBlockSize() const { return blockSize; }
+
+protected:
+    float sampleRate = 44100.0f;
+    HostEditor* editor = nullptr; // owned: destroyed with the host layer
+    vst2::HostCallback hostCallback;
+    int32 numPrograms;
+    int32 numParams;
+    int32 curProgram = 0;
+    int32 blockSize = 1024;
+    vst2::AEffect cEffect{};
+};

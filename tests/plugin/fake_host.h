@@ -1,0 +1,78 @@
+#pragma once
+
+// A minimal stand-in host for white-box tests of the effect: answers its
+// version, serves a time record and records the calls the effect makes.
+
+#include <memory>
+#include <vector>
+
+#include "host/plugin_effect.h"
+#include "host/vst2.h"
+
+struct FakeHost {
+    struct Call {
+        vst2::int32 opcode;
+        vst2::int32 index;
+        float opt;
+    };
+
+    static inline vst2::VstTimeInfo time{};
+    static inline bool provideTime = true;
+    static inline std::vector<Call> calls;
+
+    static void reset() {
+        time = {};
+        time.sampleRate = 44100.0;
+        time.tempo = 120.0;
+        time.ppqPos = 0.0;
+        time.flags = vst2::kVstTempoValid | vst2::kVstPpqPosValid;
+        provideTime = true;
+        calls.clear();
+    }
+
+    static vst2::intptr callback(vst2::AEffect*, vst2::int32 opcode, vst2::int32 index, vst2::intptr, void*,
+                                 float opt) {
+        switch (opcode) {
+        case vst2::audioMasterVersion:
+            return 2400;
+        case vst2::audioMasterGetTime:
+            return provideTime ? reinterpret_cast<vst2::intptr>(&time) : 0;
+        default:
+            calls.push_back({opcode, index, opt});
+            return 0;
+        }
+    }
+
+    static int count(vst2::int32 opcode) {
+        int n = 0;
+        for (const Call& c : calls) {
+            n += c.opcode == opcode ? 1 : 0;
+        }
+        return n;
+    }
+};
+
+// The effect object holds every sample buffer inline (several MB): always on the heap.
+inline std::unique_ptr<PluginEffect> makeEffect() {
+    FakeHost::reset();
+    return std::make_unique<PluginEffect>(&FakeHost::callback);
+}
+
+// Stereo buffers for one host block.
+struct StereoBlock {
+    explicit StereoBlock(int frames) : inL(frames), inR(frames), outL(frames), outR(frames) {}
+    std::vector<float> inL, inR, outL, outR;
+    float* in[2];
+    float* out[2];
+    float** inputs() {
+        in[0] = inL.data();
+        in[1] = inR.data();
+        return in;
+    }
+    float** outputs() {
+        out[0] = outL.data();
+        out[1] = outR.data();
+        return out;
+    }
+    int frames() const { return static_cast<int>(inL.size()); }
+};
