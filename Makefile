@@ -21,7 +21,8 @@ build-asan: deps
 
 # The main job: until the plug-in exists, it measures the signal components.
 demo: build
-	$(BUILD)/bench/dsp_bench --benchmark_min_time=0.2
+	$(BUILD)/bench/dsp_bench --benchmark_min_time=0.1
+	$(BUILD)/bench/plugin_bench --benchmark_min_time=0.2
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -33,6 +34,7 @@ test: test-release test-asan
 
 bench: build
 	$(BUILD)/bench/dsp_bench
+	$(BUILD)/bench/plugin_bench
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
