@@ -24,11 +24,12 @@ demo: build
 	$(BUILD)/bench/dsp_bench --benchmark_min_time=0.1
 	$(BUILD)/bench/plugin_bench --benchmark_min_time=0.2
 
+# The window-system tests run against a private Xvfb display, started and stopped here.
 test-release: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
 
 test: test-release test-asan
 

@@ -1,0 +1,100 @@
+#pragma once
+
+// The editor layer between the host's editor requests and a frame, with the
+// throttled idle that keeps the screen and the host alive while a control
+// tracks the mouse. The host is reached only through `GuiHost`, so the
+// toolkit knows nothing of the effect or the plug-in interface.
+
+#include <cstdint>
+#include <memory>
+
+#include "gui/gui_types.h"
+#include "gui/platform.h"
+
+class CFrame;
+
+// What the toolkit asks of the host, implemented by the composition root over
+// the effect's host layer.
+class GuiHost {
+public:
+    virtual ~GuiHost() = default;
+    // [ui thread] Asks the host to resize the editor's window.
+    virtual bool sizeWindow(std::int32_t width, std::int32_t height) = 0;
+    // [ui thread] Whether the host answers yes to a capability text.
+    virtual bool canHostDo(const char* text) = 0;
+    // [ui thread] Lets the host idle (it may call the editor's idle back at once).
+    virtual void idle() = 0;
+    // [ui thread] A gesture on the parameter begins / ends.
+    virtual void beginEdit(std::int32_t index) = 0;
+    virtual void endEdit(std::int32_t index) = 0;
+};
+
+// The editor rectangle as the host reads it: top, left, bottom, right.
+struct GuiEditorRect {
+    std::int16_t top = 0;
+    std::int16_t left = 0;
+    std::int16_t bottom = 0;
+    std::int16_t right = 0;
+};
+
+class GuiEditor {
+public:
+    // The platform is owned; the host must outlive the editor.
+    GuiEditor(GuiHost* host, std::unique_ptr<GuiPlatform> platform);
+    virtual ~GuiEditor();
+    GuiEditor(const GuiEditor&) = delete;
+    GuiEditor& operator=(const GuiEditor&) = delete;
+
+    // [ui thread] Hands out the editor rectangle's address; true.
+    virtual bool getRect(GuiEditorRect** rect);
+    // [ui thread] Marks for update and remembers the parent window; the layer
+    // itself builds no frame and answers false.
+    virtual bool open(void* parentWindow);
+    // [ui thread] Nothing at this layer; the editor deletes its frame.
+    virtual void close();
+    // [ui thread] Handles the window's waiting events (not while one is being
+    // handled), then, unless the host is being idled from here: the update
+    // step, then the frame's idle.
+    virtual void idle();
+    // [any thread]
+    virtual void postUpdate() { updateFlag = true; }
+    // [any thread]
+    virtual void setParameter(std::int32_t index, float value);
+    // [ui thread] The frame's key handling, or -1 without a frame.
+    virtual std::int32_t onKeyDown(CKeyCode& key);
+    virtual std::int32_t onKeyUp(CKeyCode& key);
+    // [ui thread] A wheel turn at the current pointer position.
+    virtual bool onWheel(float distance);
+    // [ui thread] Stores the knobs' mode (2 = linear); result 1.
+    virtual std::int32_t setKnobMode(std::int32_t mode);
+    // [ui thread] Run from idle when the update flag was set.
+    virtual void update() {}
+
+    // [ui thread] Idle at most every 50 ms or so, however often it is called.
+    void throttledIdle();
+
+    virtual void beginEdit(std::int32_t index);
+    virtual void endEdit(std::int32_t index);
+
+    CFrame* getFrame() const { return frame; }
+    GuiPlatform* getPlatform() const { return platform.get(); }
+    GuiHost* getHost() const { return host; }
+    void* getParentWindow() const { return parentWindow; }
+    bool isUpdatePending() const { return updateFlag; }
+
+    // Closes the frame now (the frame and every view it holds are released).
+    void deleteFrame();
+
+protected:
+    GuiHost* host;
+    void* parentWindow = nullptr;
+    bool updateFlag = false;
+    CFrame* frame = nullptr;
+    GuiEditorRect rect;
+    std::uint32_t nextIdleTime = 0;
+    bool inIdle = false;
+
+private:
+    std::unique_ptr<GuiPlatform> platform;
+    bool handlingEvents = false;
+};
