@@ -1,0 +1,525 @@
+#include "render/render_app.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+#include "host/plugin_host.h"
+#include "render/audio_io.h"
+#include "render/options.h"
+#include "render/preset_file.h"
+#include "render/render_loop.h"
+#include "render/safe_file.h"
+#include "render/vornhalt_parameters.h"
+
+namespace vrender {
+
+namespace {
+
+using vhost::PluginHost;
+
+// One line on stderr per failure; the caller turns it into the exit status.
+struct Failure {
+    std::string message;
+    int status = 1;
+};
+
+std::string trimmed(const std::string& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])) != 0) {
+        ++begin;
+    }
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])) != 0) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string lowered(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+bool isVornhalt(const vst2::AEffect& effect) {
+    return effect.uniqueID == kVornhaltUniqueId && effect.numParams == kVornhaltParameterCount;
+}
+
+std::string idText(std::int32_t id) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(id));
+    std::string text(1, '\'');
+    text += fourCharacterText(id);
+    text += "' (";
+    text += hex;
+    text += ')';
+    return text;
+}
+
+void checkOwner(const std::string& path, std::int32_t fileId, const vst2::AEffect& effect) {
+    if (fileId != effect.uniqueID) {
+        throw Failure{path + " was made for another plug-in: its unique id is " + idText(fileId) +
+                      ", this plug-in's is " + idText(effect.uniqueID)};
+    }
+}
+
+bool takesChunks(const vst2::AEffect& effect) {
+    return (effect.flags & vst2::effFlagsProgramChunks) != 0;
+}
+
+std::vector<std::uint8_t> readFileOrFail(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!readWholeFile(path, bytes, error)) {
+        throw Failure{error};
+    }
+    return bytes;
+}
+
+void applyValues(PluginHost& host, const std::string& path, const ProgramFile& program) {
+    const vst2::AEffect& effect = *host.effect();
+    if (program.numParams != effect.numParams) {
+        throw Failure{path + " holds " + std::to_string(program.numParams) +
+                      " parameter values; this plug-in has " + std::to_string(effect.numParams)};
+    }
+    for (std::int32_t i = 0; i < program.numParams; ++i) {
+        host.setParameter(i, program.values[static_cast<std::size_t>(i)]);
+    }
+    host.setProgramName(program.name);
+}
+
+void applyChunk(PluginHost& host, const std::string& path, const std::vector<std::uint8_t>& chunk,
+                bool isPreset) {
+    if (!takesChunks(*host.effect())) {
+        throw Failure{path + " holds an opaque chunk, but this plug-in does not take chunks"};
+    }
+    if (host.setChunk(chunk, isPreset) == 0) {
+        throw Failure{path + ": the plug-in refused its " + std::to_string(chunk.size()) + "-byte " +
+                      (isPreset ? "program" : "bank") + " chunk"};
+    }
+}
+
+void loadBank(PluginHost& host, const std::string& path) {
+    BankFile bank;
+    std::string error;
+    if (!decodeBank(readFileOrFail(path), bank, error)) {
+        throw Failure{path + ": " + error};
+    }
+    const vst2::AEffect& effect = *host.effect();
+    checkOwner(path, bank.uniqueId, effect);
+    if (bank.form == StateForm::Chunk) {
+        applyChunk(host, path, bank.chunk, false);
+    } else {
+        if (bank.numPrograms > effect.numPrograms) {
+            throw Failure{path + " holds " + std::to_string(bank.numPrograms) +
+                          " programs; this plug-in has " + std::to_string(effect.numPrograms)};
+        }
+        for (std::size_t i = 0; i < bank.programs.size(); ++i) {
+            checkOwner(path, bank.programs[i].uniqueId, effect);
+            host.setProgram(static_cast<vhost::int32>(i));
+            applyValues(host, path, bank.programs[i]);
+        }
+        host.setProgram(0);
+    }
+    if (bank.currentProgram >= 0 && bank.currentProgram < effect.numPrograms) {
+        host.setProgram(bank.currentProgram);
+    }
+}
+
+void loadPreset(PluginHost& host, const std::string& path) {
+    ProgramFile program;
+    std::string error;
+    if (!decodeProgram(readFileOrFail(path), program, error)) {
+        throw Failure{path + ": " + error};
+    }
+    checkOwner(path, program.uniqueId, *host.effect());
+    if (program.form == StateForm::Chunk) {
+        applyChunk(host, path, program.chunk, true);
+    } else {
+        applyValues(host, path, program);
+    }
+}
+
+int findParameter(PluginHost& host, const std::string& written) {
+    const std::int32_t count = host.effect()->numParams;
+    const std::string name = trimmed(written);
+    if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos) {
+        const long index = name.size() < 9 ? std::stol(name) : -1;
+        if (index < 0 || index >= count) {
+            throw Failure{"parameter index " + name + " is out of range (0 to " + std::to_string(count - 1) +
+                          ")"};
+        }
+        return static_cast<int>(index);
+    }
+    int found = -1;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (lowered(trimmed(host.parameterName(i))) == lowered(name)) {
+            if (found >= 0) {
+                throw Failure{"parameter name " + quoted(name) + " is ambiguous (indices " +
+                              std::to_string(found) + " and " + std::to_string(i) + "); use the index"};
+            }
+            found = i;
+        }
+    }
+    if (found < 0) {
+        throw Failure{"unknown parameter " + quoted(name) + " (--list-params shows the names)"};
+    }
+    return found;
+}
+
+std::string listDescription(int index) {
+    std::string entries;
+    for (int i = 0; i < listSize(index); ++i) {
+        entries += (i == 0 ? "" : ", ") + std::string(listEntry(index, i));
+    }
+    return "a list index 0.." + std::to_string(listSize(index) - 1) + " or an entry name (" + entries + ")";
+}
+
+float settingValue(PluginHost& host, int index, const ParameterSetting& setting) {
+    const std::string text = trimmed(setting.value);
+    const std::string label = quoted(trimmed(setting.name));
+    const bool known = isVornhalt(*host.effect());
+    const ParameterKind kind = known ? parameterKind(index) : ParameterKind::Continuous;
+    double number = 0.0;
+    const bool numeric = parseNumber(text, number);
+
+    if (known && listSize(index) > 0) {
+        if (std::optional<int> entry = findListEntry(index, text)) {
+            return storedValueOfEntry(index, *entry);
+        }
+        if (!numeric || number != std::floor(number) || number < 0.0 || number >= listSize(index)) {
+            throw Failure{"value " + quoted(text) + " for " + label + ": it takes " + listDescription(index)};
+        }
+        return storedValueOfEntry(index, static_cast<int>(number));
+    }
+    if (kind == ParameterKind::Switch) {
+        if (lowered(text) == "on") {
+            return 1.0f;
+        }
+        if (lowered(text) == "off") {
+            return 0.0f;
+        }
+    }
+    if (!numeric) {
+        throw Failure{"value " + quoted(text) + " for " + label + " is not a number"};
+    }
+    if (number < 0.0 || number > 1.0) {
+        throw Failure{"value " + text + " for " + label + " is outside 0..1"};
+    }
+    return static_cast<float>(number);
+}
+
+void applySettings(PluginHost& host, const Options& options) {
+    if (!options.bank.empty()) {
+        loadBank(host, options.bank);
+    }
+    if (options.program) {
+        const std::int32_t programs = host.effect()->numPrograms;
+        if (*options.program >= programs) {
+            throw Failure{"program " + std::to_string(*options.program) +
+                          " does not exist (the plug-in has " + std::to_string(programs) + ", 0 to " +
+                          std::to_string(programs - 1) + ")"};
+        }
+        host.setProgram(*options.program);
+    }
+    if (!options.preset.empty()) {
+        loadPreset(host, options.preset);
+    }
+    // Every setting is checked before any is applied, so a bad one leaves nothing half done.
+    std::vector<std::pair<int, float>> changes;
+    for (const ParameterSetting& setting : options.settings) {
+        const int index = findParameter(host, setting.name);
+        changes.emplace_back(index, settingValue(host, index, setting));
+    }
+    for (const auto& [index, value] : changes) {
+        host.setParameter(index, value);
+    }
+}
+
+ProgramFile currentProgramFile(PluginHost& host) {
+    const vst2::AEffect& effect = *host.effect();
+    ProgramFile program;
+    program.uniqueId = effect.uniqueID;
+    program.pluginVersion = effect.version;
+    program.numParams = effect.numParams;
+    program.name = host.programName();
+    if (takesChunks(effect)) {
+        program.form = StateForm::Chunk;
+        program.chunk = host.getChunk(true);
+        if (program.chunk.empty()) {
+            throw Failure{"the plug-in handed out no program chunk to save"};
+        }
+    } else {
+        program.form = StateForm::Values;
+        for (std::int32_t i = 0; i < effect.numParams; ++i) {
+            program.values.push_back(host.getParameter(i));
+        }
+    }
+    return program;
+}
+
+BankFile currentBankFile(PluginHost& host) {
+    const vst2::AEffect& effect = *host.effect();
+    BankFile bank;
+    bank.uniqueId = effect.uniqueID;
+    bank.pluginVersion = effect.version;
+    bank.numPrograms = effect.numPrograms;
+    bank.currentProgram = host.program();
+    if (takesChunks(effect)) {
+        bank.form = StateForm::Chunk;
+        bank.chunk = host.getChunk(false);
+        if (bank.chunk.empty()) {
+            throw Failure{"the plug-in handed out no bank chunk to save"};
+        }
+    } else {
+        // Without chunks, every program is visited to read its values; the current one is
+        // selected again at the end.
+        bank.form = StateForm::Values;
+        for (std::int32_t p = 0; p < effect.numPrograms; ++p) {
+            host.setProgram(p);
+            bank.programs.push_back(currentProgramFile(host));
+        }
+        host.setProgram(bank.currentProgram);
+    }
+    return bank;
+}
+
+void save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::string error;
+    if (!writeFileSafely(path, bytes, error)) {
+        throw Failure{error};
+    }
+}
+
+void printInfo(PluginHost& host) {
+    const vst2::AEffect& effect = *host.effect();
+    const vhost::TextResult name = host.effectName();
+    const vhost::TextResult vendor = host.vendorString();
+    const vhost::TextResult product = host.productString();
+    auto answered = [](const vhost::TextResult& r) {
+        return r.text + (r.result == 0 ? " (answered as not supported)" : "");
+    };
+    std::string flags;
+    const std::pair<int, const char*> flagNames[] = {
+        {vst2::effFlagsHasEditor, "has editor"},
+        {vst2::effFlagsCanReplacing, "processReplacing"},
+        {vst2::effFlagsProgramChunks, "programs are chunks"},
+        {vst2::effFlagsIsSynth, "synth"},
+        {vst2::effFlagsNoSoundInStop, "no sound in stop"},
+        {vst2::effFlagsCanDoubleReplacing, "double replacing"},
+    };
+    for (const auto& [bit, text] : flagNames) {
+        if ((effect.flags & bit) != 0) {
+            flags += (flags.empty() ? "" : ", ") + std::string(text);
+        }
+    }
+    std::string canDo;
+    for (const char* text : {"receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo", "sendVstEvents",
+                             "sendVstMidiEvent", "offline", "bypass", "midiProgramNames"}) {
+        if (host.canDo(text) > 0) {
+            canDo += (canDo.empty() ? "" : ", ") + std::string(text);
+        }
+    }
+    std::printf("plug-in:        %s\n", host.path().c_str());
+    std::printf("effect name:    %s\n", answered(name).c_str());
+    std::printf("vendor:         %s\n", answered(vendor).c_str());
+    std::printf("product:        %s\n", answered(product).c_str());
+    std::printf("vendor version: %ld\n", static_cast<long>(host.vendorVersion()));
+    std::printf("unique id:      %s\n", idText(effect.uniqueID).c_str());
+    std::printf("version:        %d\n", effect.version);
+    std::printf("inputs:         %d\n", effect.numInputs);
+    std::printf("outputs:        %d\n", effect.numOutputs);
+    std::printf("parameters:     %d\n", effect.numParams);
+    std::printf("programs:       %d (current %d, %s)\n", effect.numPrograms, host.program(),
+                quoted(host.programName()).c_str());
+    std::printf("flags:          0x%x (%s)\n", static_cast<unsigned>(effect.flags), flags.c_str());
+    std::printf("initial delay:  %d samples\n", effect.initialDelay);
+    std::printf("can do:         %s\n", canDo.empty() ? "(nothing asked)" : canDo.c_str());
+}
+
+void printParameters(PluginHost& host, const DisplayContext& context) {
+    const vst2::AEffect& effect = *host.effect();
+    const bool known = isVornhalt(effect);
+    std::vector<float> stored(static_cast<std::size_t>(effect.numParams));
+    for (std::int32_t i = 0; i < effect.numParams; ++i) {
+        stored[static_cast<std::size_t>(i)] = host.getParameter(i);
+    }
+    std::printf("%5s  %-16s  %-10s  %s\n", "index", "name", "stored", known ? "editor shows" : "display");
+    for (std::int32_t i = 0; i < effect.numParams; ++i) {
+        const std::string reported = host.parameterName(i);
+        const std::string name = reported.empty() ? std::string(1, '-') : reported;
+        std::string shown;
+        if (known) {
+            shown = editorText(stored.data(), i, context);
+        } else {
+            shown = trimmed(host.parameterDisplay(i) + " " + host.parameterLabel(i));
+        }
+        std::printf("%5d  %-16s  %-10.6g  %s\n", i, name.c_str(),
+                    static_cast<double>(stored[static_cast<std::size_t>(i)]), shown.c_str());
+    }
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, seconds < 10.0 ? "%.2f s" : "%.1f s", seconds);
+    return text;
+}
+
+void render(PluginHost& host, const Options& options, AudioReader& reader, int outputFormat) {
+    const AudioFormat& in = reader.format();
+    TempFile file;
+    std::string error;
+    if (!file.create(options.output, error)) {
+        throw Failure{error};
+    }
+    AudioWriter writer;
+    if (!writer.open(file, outputFormat, in.sampleRate, 2, error)) {
+        throw Failure{options.output + ": " + error};
+    }
+
+    RenderJob job;
+    job.inputChannels = in.channels;
+    job.blockSize = options.blockSize;
+    job.tailFrames = static_cast<std::int64_t>(std::llround(options.tailSeconds * in.sampleRate));
+    const std::int64_t expected = std::max<std::int64_t>(in.frames, 0) + job.tailFrames;
+    ProgressBar bar(expected, in.sampleRate, !options.quiet && isatty(STDERR_FILENO) != 0);
+
+    RenderResult result;
+    const bool ok = renderFrames(
+        host, job,
+        [&reader](float* data, std::int64_t frames, std::string& e) { return reader.read(data, frames, e); },
+        [&writer](const float* data, std::int64_t frames, std::string& e) {
+            return writer.write(data, frames, e);
+        },
+        [&bar](std::int64_t done) { bar.update(done); }, result, error);
+    bar.finish();
+    if (!ok || !writer.close(error) || !file.commit(error)) {
+        throw Failure{error};
+    }
+
+    const double audioSeconds = static_cast<double>(result.outputFrames) / in.sampleRate;
+    const double speed = result.seconds > 0.0 ? audioSeconds / result.seconds : 0.0;
+    std::printf("%s: in peak %s, RMS %s | out peak %s, RMS %s | %s of audio in %s, %.1fx real time\n",
+                options.output.c_str(), LevelMeter::dbfsText(result.input.peak()).c_str(),
+                LevelMeter::dbfsText(result.input.rms()).c_str(),
+                LevelMeter::dbfsText(result.output.peak()).c_str(),
+                LevelMeter::dbfsText(result.output.rms()).c_str(), secondsText(audioSeconds).c_str(),
+                secondsText(result.seconds).c_str(), speed);
+    if (result.output.peak() > 1.0 && clipsAtFullScale(outputFormat) && !options.quiet) {
+        std::fprintf(stderr, "vornhalt-render: note: the output peaks above full scale and was clipped\n");
+    }
+}
+
+int run(const std::vector<std::string>& arguments) {
+    Options options;
+    std::string error;
+    if (!parseOptions(arguments, options, error)) {
+        throw Failure{error, 2};
+    }
+    if (options.help) {
+        std::fputs(helpText().c_str(), stdout);
+        return 0;
+    }
+
+    // Everything that can be checked before the plug-in runs is checked first.
+    AudioReader reader;
+    int outputFormat = 0;
+    double sampleRate = 44100.0;
+    if (options.renders()) {
+        if (!reader.open(options.input, error)) {
+            throw Failure{error};
+        }
+        sampleRate = reader.format().sampleRate;
+        outputFormat = chooseOutputFormat(reader.format().format, options.format, options.bits,
+                                          options.output, reader.format().sampleRate, error);
+        if (outputFormat == 0) {
+            throw Failure{error, options.format.empty() && options.bits.empty() ? 1 : 2};
+        }
+        struct stat info {};
+        if (stat(options.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            throw Failure{options.output + " is a folder; OUTPUT must be a file name"};
+        }
+    }
+
+    std::string pluginPath = options.plugin;
+    if (pluginPath.empty()) {
+        pluginPath = defaultPluginPath();
+        if (pluginPath.empty()) {
+            throw Failure{
+                "cannot find the folder of this program to look for vornhalt.so; use --plugin PATH"};
+        }
+    }
+    PluginHost host;
+    if (!host.load(pluginPath)) {
+        throw Failure{"cannot load the plug-in: " + host.error()};
+    }
+    host.transport().tempo = options.bpm;
+    host.transport().startBeat = options.startBeat;
+    host.setSamplePosition(0.0);
+    host.open(sampleRate, options.blockSize);
+    // Values the plug-in derives from the sample rate are derived when a value is set: the current
+    // program is applied again now that the plug-in knows this run's rate.
+    host.setProgram(host.program());
+    applySettings(host, options);
+
+    if (options.info) {
+        printInfo(host);
+    }
+    if (options.listParams) {
+        printParameters(host, DisplayContext{static_cast<float>(sampleRate), options.bpm});
+    }
+    if (!options.savePreset.empty()) {
+        save(options.savePreset, encodeProgram(currentProgramFile(host)));
+    }
+    if (!options.saveBank.empty()) {
+        save(options.saveBank, encodeBank(currentBankFile(host)));
+    }
+    std::fflush(stdout);
+    if (options.renders()) {
+        render(host, options, reader, outputFormat);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string defaultPluginPath() {
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return {};
+    }
+    std::string self(buffer, static_cast<std::size_t>(length));
+    const std::size_t slash = self.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    return self.substr(0, slash + 1) + "vornhalt.so";
+}
+
+int runRenderer(const std::vector<std::string>& arguments) {
+    installInterruptCleanup();
+    try {
+        return run(arguments);
+    } catch (const Failure& failure) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vornhalt-render: error: %s\n", failure.message.c_str());
+        return failure.status;
+    } catch (const std::exception& exception) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "vornhalt-render: error: %s\n", exception.what());
+        return 1;
+    }
+}
+
+} // namespace vrender

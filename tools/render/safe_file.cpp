@@ -1,0 +1,188 @@
+#include "render/safe_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace vrender {
+
+namespace {
+
+// The temporary file a signal handler removes; one at a time, since files are written in turn.
+// Written before the file exists and cleared after it is gone or renamed, so a handler never
+// removes a file that is not ours.
+char gPendingPath[4096];
+volatile sig_atomic_t gPendingSet = 0;
+
+void setPending(const char* path) {
+    const std::size_t length = std::strlen(path);
+    gPendingSet = 0;
+    if (length < sizeof gPendingPath) {
+        std::memcpy(gPendingPath, path, length + 1);
+        gPendingSet = 1;
+    }
+}
+
+void clearPending() {
+    gPendingSet = 0;
+}
+
+extern "C" void removePendingAndExit(int signalNumber) {
+    if (gPendingSet != 0) {
+        unlink(gPendingPath);
+    }
+    // Die of the same signal, so the caller sees how the run ended.
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+std::string systemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+TempFile::~TempFile() {
+    discard();
+}
+
+bool TempFile::create(const std::string& target, std::string& error) {
+    discard();
+    target_ = target;
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (base.empty()) {
+        error = "not a file name: " + target;
+        return false;
+    }
+    // Hidden, and named after the target so a stray one is easy to recognise.
+    const std::string pattern = folder + "." + base + ".part-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    // No signal may end the run between creating the file and recording its name.
+    sigset_t stopping, previous;
+    sigemptyset(&stopping);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&stopping, signalNumber);
+    }
+    sigprocmask(SIG_BLOCK, &stopping, &previous);
+    const int fd = mkstemp(buffer.data());
+    const int createError = errno;
+    if (fd >= 0) {
+        setPending(buffer.data());
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (fd < 0) {
+        errno = createError;
+        error = systemError("cannot create a file beside", target);
+        return false;
+    }
+    tempPath_ = buffer.data();
+    fd_ = fd;
+    pending_ = true;
+    // mkstemp creates the file for its owner only; give it the mode of any new file here.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd_, 0666 & ~mask);
+    return true;
+}
+
+bool TempFile::commit(std::string& error) {
+    if (!pending_) {
+        error = "nothing to write for " + target_;
+        return false;
+    }
+    if (fd_ >= 0) {
+        if (fsync(fd_) != 0 && errno != EINVAL) {
+            error = systemError("cannot write", target_);
+            discard();
+            return false;
+        }
+        if (close(fd_) != 0) {
+            fd_ = -1;
+            error = systemError("cannot write", target_);
+            discard();
+            return false;
+        }
+        fd_ = -1;
+    }
+    if (std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        error = systemError("cannot replace", target_);
+        discard();
+        return false;
+    }
+    pending_ = false;
+    clearPending();
+    return true;
+}
+
+void TempFile::discard() {
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+    if (pending_) {
+        unlink(tempPath_.c_str());
+        pending_ = false;
+        clearPending();
+    }
+}
+
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = systemError("cannot open", path);
+        return false;
+    }
+    bytes.clear();
+    std::uint8_t buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        error = systemError("cannot read", path);
+        return false;
+    }
+    return true;
+}
+
+bool writeFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
+    TempFile file;
+    if (!file.create(path, error)) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = write(file.descriptor(), bytes.data() + done, bytes.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = systemError("cannot write", path);
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return file.commit(error);
+}
+
+void installInterruptCleanup() {
+    struct sigaction action {};
+    action.sa_handler = removePendingAndExit;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+} // namespace vrender
