@@ -74,6 +74,14 @@ public:
 
     double process(double input) override;
     void updateCoefficients(double targetWarp, double targetResonance) override;
+
+    // [audio thread] Both channels' filters side by side, two-wide: x1 through
+    // `first`, x2 through `second`, in place. Each channel's operations run in
+    // the order of `process`, so the results and states are bit for bit those of
+    // first.process(x1), second.process(x2). Filters with different stage counts
+    // (or one filter given twice) take exactly that per-object path.
+    static void processPair(WarpedLatticeInverse& first, WarpedLatticeInverse& second, double& x1,
+                            double& x2);
 };
 
 // All-pole lattice, the inverse of the above when loaded with the same array
@@ -90,4 +98,12 @@ public:
 
     double process(double input) override;
     void updateCoefficients(double targetWarp, double targetResonance) override;
+
+    // [audio thread] As WarpedLatticeInverse::processPair, for the synthesis.
+    static void processPair(WarpedLatticeSynthesis& first, WarpedLatticeSynthesis& second, double& x1,
+                            double& x2);
+    // [audio thread] first.updateCoefficients(warp1, resonance1) and
+    // second.updateCoefficients(warp2, resonance2) side by side, bit for bit.
+    static void updateCoefficientsPair(WarpedLatticeSynthesis& first, WarpedLatticeSynthesis& second,
+                                       double warp1, double resonance1, double warp2, double resonance2);
 };

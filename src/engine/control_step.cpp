@@ -40,6 +40,9 @@ void Engine::controlStep() {
 
     const double aResonance = 0.999 * std::sqrt(static_cast<double>(normalized(kARes))) + 0.001;
 
+    const bool paired = pairedLattices;
+    double sWarps[2] = {};
+    double sResonances[2] = {};
     for (int c = 0; c < 2; ++c) {
         double s = normalized(kSWarp) + env * route(kSourceEnvelope, kTargetSWarp) +
                    l2[c] * route(kSourceLfo2, kTargetSWarp) + l1[c] * route(kSourceLfo1, kTargetSWarp);
@@ -55,7 +58,12 @@ void Engine::controlStep() {
         decimators[c].setPeriod(64.0 * clampTo(d, 0.0, 1.0));
 
         aSections[c].updateCoefficients(analysisWarp, aResonance);
-        sSections[c].updateCoefficients(sWarp, sResonance);
+        if (paired) {
+            sWarps[c] = sWarp;
+            sResonances[c] = sResonance;
+        } else {
+            sSections[c].updateCoefficients(sWarp, sResonance);
+        }
 
         double k = normalized(kCutoff) + env * route(kSourceEnvelope, kTargetCutoff) +
                    l2[c] * route(kSourceLfo2, kTargetCutoff) + l1[c] * route(kSourceLfo1, kTargetCutoff);
@@ -83,5 +91,10 @@ void Engine::controlStep() {
         const double window = bufferRateStages[c].window;
         rate = clampTo(rate, -0.9 * window, 0.9 * window);
         bufferRateStages[c].rate = static_cast<float>(rate);
+    }
+
+    if (paired) {
+        // Runs with the next sample's lattice pass.
+        latticeChain.updateSynthesisCoefficients(sWarps[0], sResonances[0], sWarps[1], sResonances[1]);
     }
 }

@@ -22,6 +22,7 @@
 #include "dsp/limiter.h"
 #include "dsp/lpc_analyser.h"
 #include "dsp/sample_hold_decimator.h"
+#include "dsp/stereo_lattice_chain.h"
 #include "dsp/warped_lattice.h"
 #include "dsp/wavetable_lfo.h"
 #include "engine/host_time.h"
@@ -36,6 +37,7 @@ public:
     static constexpr int kRegistrySize = 19;
     static constexpr double kNominalRate = 44100.0;
     static constexpr double kLatticeRate = 11025.0;
+    static constexpr double kFeedbackRunawayLevel = 1e8; // see the feedback return
 
     // `values` and `engineValues` are the effect's parameter block (stored and
     // derived values), read without locks: each entry is one float written whole.
@@ -76,10 +78,23 @@ public:
     double coefficients[kCoefficientCount] = {};
     std::array<SignalComponent*, kRegistrySize> registry = {};
 
+    // Both channels' A and S sections side by side, pipelined across samples.
+    StereoLatticeChain latticeChain{aSections[0], aSections[1], sSections[0], sSections[1]};
+    // [set between processing calls] true: the lattices run through
+    // `latticeChain`; false: every component's own `process`, one channel after
+    // the other. Both give the same output and state bit for bit; the second is
+    // the plain reference the first is checked against.
+    bool pairedLattices = true;
+
 private:
     float normalized(int index) const { return param::clampUnit(values[index]); }
     void computeCallValues();
     void runSample(float left, float right, float& outLeft, float& outRight);
+    void runSamplePaired(float left, float right, float& outLeft, float& outRight);
+    // Per-sample steps up to the channel chains (x: saturated input plus feedback),
+    // and from the wet signal on (output and feedback send).
+    void chainInput(double dryLeft, double dryRight, double x[2]);
+    void chainOutput(double dryLeft, double dryRight, const double wet[2], float& outLeft, float& outRight);
 
     const float* values;
     const float* engineValues;

@@ -1,9 +1,37 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include "engine/engine.h"
 
 namespace {
+
+// Decaying recursions (the inverse lattices' all-passes, the DC blockers, the
+// decimators' droop, the limiter's gain reduction) settle after long silence on
+// the smallest subnormal numbers, where 0.998 x or 0.7 x rounds back to x, and
+// arithmetic on subnormals is many times slower. For the length of a call the
+// unit flushes subnormal results and operands to zero; results change only
+// where a value falls below 2.2e-308 (double) or 1.2e-38 (float), which a
+// normal signal never reaches. The caller's setting is restored on return.
+class FlushSubnormals {
+public:
+#if defined(__SSE2__)
+    static constexpr unsigned kFlushToZero = 0x8000;      // FTZ: subnormal results become 0
+    static constexpr unsigned kDenormalsAreZero = 0x0040; // DAZ: subnormal operands read as 0
+    FlushSubnormals() : saved(_mm_getcsr()) {
+        _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero);
+    }
+    ~FlushSubnormals() {
+        _mm_setcsr(saved);
+    }
+
+private:
+    unsigned saved;
+#endif
+};
 
 // One bad sample from the host must not leave the lattices, delays and
 // filters producing NaN for ever: non-finite input enters the chain as 0.
@@ -46,6 +74,8 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
                           bool replacing) {
     using namespace param;
     updateHostTime();
+    // From here on (after the host's time callback, which keeps the host's own mode).
+    [[maybe_unused]] const FlushSubnormals flush;
     const float* inLeft = inputs != nullptr ? inputs[0] : nullptr;
     const float* inRight = inputs != nullptr ? inputs[1] : nullptr;
     float* outLeft = outputs != nullptr ? outputs[0] : nullptr;
@@ -75,12 +105,17 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
         return;
     }
 
+    const bool paired = pairedLattices;
     for (std::int32_t start = 0; start < sampleFrames; start += kControlInterval) {
         controlStep();
         const std::int32_t end = std::min(start + kControlInterval, sampleFrames);
         for (std::int32_t i = start; i < end; ++i) {
             float left = 0.0f, right = 0.0f;
-            runSample(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+            if (paired) {
+                runSamplePaired(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+            } else {
+                runSample(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+            }
             if (replacing) {
                 outLeft[i] = left;
                 outRight[i] = right;
@@ -90,12 +125,12 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
             }
         }
     }
+    // The synthesis sections' last state update must not wait beyond the call.
+    latticeChain.settle();
 }
 
-void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRight) {
+void Engine::chainInput(double dryLeft, double dryRight, double x[2]) {
     using namespace param;
-    const double dryLeft = inLeft;
-    const double dryRight = inRight;
     const double mono = (dryLeft + dryRight) * 0.5;
 
     // The unclipped, unlimited feedback of the previous sample feeds the
@@ -114,6 +149,9 @@ void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRi
         analyser.analyse(collector.buffer, analysisLength, coefficients, stages, analysisWarp);
         const float aRotation = normalized(kARotate);
         const float sRotation = normalized(kSRotate);
+        // A synthesis glide scheduled by this group's control step runs before
+        // the new targets arrive, as it would have in the control step itself.
+        latticeChain.applySynthesisUpdate();
         aSections[0].setTargetCoefficientsRotated(coefficients, stages, aRotation);
         aSections[1].setTargetCoefficientsRotated(coefficients, stages, aRotation);
         sSections[0].setTargetCoefficientsRotated(coefficients, stages, sRotation);
@@ -121,28 +159,36 @@ void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRi
     }
 
     const double gain = std::sqrt(limiter.lastOutput);
-    feedbackFilters[0].process(feedbackDelays[0].lastOutput);
-    feedbackFilters[1].process(feedbackDelays[1].lastOutput);
+    for (int c = 0; c < 2; ++c) {
+        Biquad& filter = feedbackFilters[c];
+        filter.process(feedbackDelays[c].lastOutput);
+        // A resonant filter whose cutoff is swept every control step can grow
+        // without bound although every single design is stable; left alone it
+        // reaches infinity and then NaN, and the whole chain stays NaN for good.
+        // Far beyond any level a stable filter reaches from this bounded input,
+        // its history is cleared instead.
+        if (!(std::fabs(filter.lastOutput) < kFeedbackRunawayLevel)) {
+            filter.reset();
+        }
+    }
     const double f1 = clipUnit(gain * feedback * feedbackFilters[0].lastOutput);
     const double f2 = clipUnit(gain * feedback * feedbackFilters[1].lastOutput);
 
-    double x[2] = {dryLeft + f1, dryRight + f2};
+    x[0] = dryLeft + f1;
+    x[1] = dryRight + f2;
 
     const double saturation = normalized(kSaturation);
     if (saturation > 0.0) {
-        for (double& v : x) {
-            v = (1.0 + 0.8 * saturation) * v - saturation * v * v * v;
+        for (int c = 0; c < 2; ++c) {
+            const double v = x[c];
+            x[c] = (1.0 + 0.8 * saturation) * v - saturation * v * v * v;
         }
     }
+}
 
-    double wet[2];
-    for (int c = 0; c < 2; ++c) {
-        double v = bufferRateStages[c].process(x[c]);
-        v = aSections[c].process(v);
-        v = decimators[c].process(v);
-        wet[c] = sSections[c].process(v);
-    }
-
+void Engine::chainOutput(double dryLeft, double dryRight, const double wet[2], float& outLeft,
+                         float& outRight) {
+    using namespace param;
     const double m = mix;
     const double g = outputGain;
     outLeft = static_cast<float>((dryLeft + m * (wet[0] - dryLeft)) * g);
@@ -157,4 +203,35 @@ void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRi
         feedbackDelays[0].process(-y1);
         feedbackDelays[1].process(-y2);
     }
+}
+
+void Engine::runSample(float inLeft, float inRight, float& outLeft, float& outRight) {
+    const double dryLeft = inLeft;
+    const double dryRight = inRight;
+    double x[2];
+    chainInput(dryLeft, dryRight, x);
+    double wet[2];
+    for (int c = 0; c < 2; ++c) {
+        double v = bufferRateStages[c].process(x[c]);
+        v = aSections[c].process(v);
+        v = decimators[c].process(v);
+        wet[c] = sSections[c].process(v);
+    }
+    chainOutput(dryLeft, dryRight, wet, outLeft, outRight);
+}
+
+// The same steps with both channels' lattices in `latticeChain`. The channels'
+// components are separate objects, so running each step for both channels
+// before the next step changes no result.
+void Engine::runSamplePaired(float inLeft, float inRight, float& outLeft, float& outRight) {
+    const double dryLeft = inLeft;
+    const double dryRight = inRight;
+    double x[2];
+    chainInput(dryLeft, dryRight, x);
+    double wet[2] = {bufferRateStages[0].process(x[0]), bufferRateStages[1].process(x[1])};
+    latticeChain.inverse(wet[0], wet[1]);
+    wet[0] = decimators[0].process(wet[0]);
+    wet[1] = decimators[1].process(wet[1]);
+    latticeChain.synthesis(wet[0], wet[1]);
+    chainOutput(dryLeft, dryRight, wet, outLeft, outRight);
 }

@@ -300,3 +300,44 @@ TEST(EngineReset, ResumeSilencesTheFeedbackAndClearsTheAnalysis) {
     render(*effect, quiet, 512);
     EXPECT_LT(energy(quiet.outL, 0, 20000) + energy(quiet.outR, 0, 20000), 1e-12);
 }
+
+TEST(FeedbackPath, SweptResonantFilterNeverRunsAway) {
+    // A resonant low-pass swept every control step by full-depth routes grows
+    // without bound although each design is stable; the output must stay
+    // finite and the feedback must keep working afterwards.
+    auto effect = makeEffect();
+    effect->engine.lfo1.fixedSeed = 1u;
+    effect->engine.lfo2.fixedSeed = 2u;
+    effect->setParameter(kStages, 1.0f);
+    effect->setParameter(kBlockSize, std::sqrt(240.0f / 44083.0f));
+    effect->setParameter(kLfo1Shape, 0.0f);
+    effect->setParameter(kLfo2Shape, 7.0f);
+    effect->setParameter(kSmoothing, 0.5f);
+    for (int i = kFirstRoute; i <= kLastRoute; ++i) {
+        effect->setParameter(i, (i % 2) ? 1.0f : 0.0f);
+    }
+    effect->setParameter(kLfo1Freq, 0.5f);
+    effect->setParameter(kLfo2Freq, 0.3f);
+    effect->setParameter(kFeedback, 0.9f);
+    effect->setParameter(kDelay, 0.25f);
+    effect->setParameter(kSaturation, 0.7f);
+    effect->setParameter(kDecimation, 0.3f);
+    effect->setParameter(kMix, 1.0f);
+    StereoBlock block(44100);
+    fillNoise(block, 12, 0.9f);
+    double lastSecond = 0.0;
+    double peakState = 0.0;
+    for (int second = 0; second < 25; ++second) {
+        render(*effect, block, 256);
+        peakState = std::max(peakState, std::fabs(effect->engine.feedbackFilters[0].y1));
+        for (int i = 0; i < block.frames(); ++i) {
+            ASSERT_TRUE(std::isfinite(block.outL[i]) && std::isfinite(block.outR[i])) << second << " s";
+        }
+        lastSecond = energy(block.outL, 0, block.frames());
+    }
+    for (const Biquad& filter : effect->engine.feedbackFilters) {
+        EXPECT_TRUE(std::isfinite(filter.y1) && std::fabs(filter.y1) < 1e8);
+    }
+    EXPECT_GT(lastSecond, 1.0); // still sounding, not stuck in silence
+    EXPECT_LT(peakState, 1e8);
+}
