@@ -2,27 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "dsp/test_noise.h"
+
 #include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <vector>
 
 namespace {
-
-// Reproducible uniform noise in [-1, 1) (xorshift64).
-class Noise {
-public:
-    explicit Noise(uint64_t seed) : state(seed) {}
-    double next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<double>(state >> 11) * 0x1.0p-52 - 1.0;
-    }
-
-private:
-    uint64_t state;
-};
 
 std::vector<double> randomCoefficients(int32_t count, double amplitude, uint64_t seed) {
     Noise noise(seed);
