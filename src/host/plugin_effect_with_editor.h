@@ -8,11 +8,24 @@
 
 class PluginEffectWithEditor final : public PluginEffect {
 public:
-    explicit PluginEffectWithEditor(vst2::HostCallback callback);
+    // Makes the editor for an effect; null when it cannot be made.
+    using EditorFactory = HostEditor* (*)(PluginEffect& effect);
+    // The editor drawn in the host's X11 window.
+    static HostEditor* makeX11Editor(PluginEffect& effect);
 
+    // Creates the effect, then its editor (not opened yet). Without an editor
+    // the effect reports none and `outOfMemoryFlag` is set.
+    explicit PluginEffectWithEditor(vst2::HostCallback callback, EditorFactory makeEditor = makeX11Editor);
+
+    // [any thread] Stores the value, then moves the editor's control.
     void setParameter(int32 index, float value) override;
 };
 
 // Set when an editor could not be created; once set, the module refuses to
 // create effects for the rest of its life.
 extern bool outOfMemoryFlag;
+
+// The entry's work: the effect's record for a host, or null for a host that
+// does not answer its version, when memory runs out, or once an editor could
+// not be made.
+vst2::AEffect* createEffect(vst2::HostCallback callback);

@@ -91,15 +91,25 @@ TEST_F(Dispatcher, OpcodesWithAnswersOfTheirOwn) {
     EXPECT_EQ(outputs, nullptr);
 }
 
-TEST_F(Dispatcher, EditorOpcodesAnswerZeroWithoutAnEditor) {
+TEST_F(Dispatcher, EditorOpcodesBeforeTheEditorIsOpen) {
+    // The rectangle is there before the first open: top, left, bottom, right.
     ERect* rect = nullptr;
-    EXPECT_EQ(call(effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_EQ(call(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 479);
+    EXPECT_EQ(rect->right, 659);
+    EXPECT_EQ(call(effEditGetRect, 0, 0, nullptr), 0);
+    // Without a parent window there is nothing to open in.
     EXPECT_EQ(call(effEditOpen, 0, 0, nullptr), 0);
     EXPECT_EQ(call(effEditClose), 0);
     EXPECT_EQ(call(effEditIdle), 0);
-    EXPECT_EQ(call(effEditKeyDown, 'a', 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(call(effEditKeyUp, 'a', 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(call(effSetEditKnobMode, 0, 2), 0);
+    // Keys find no window to go to; the knob mode is taken.
+    EXPECT_EQ(call(effEditKeyDown, 'a', 0, nullptr, 0.0f), -1);
+    EXPECT_EQ(call(effEditKeyUp, 'a', 0, nullptr, 0.0f), -1);
+    EXPECT_EQ(call(effSetEditKnobMode, 0, 2), 1);
+    EXPECT_EQ(call(effSetEditKnobMode, 0, 0), 1);
 }
 
 TEST_F(Dispatcher, EveryOtherOpcodeDoesNothingAndAnswersZero) {

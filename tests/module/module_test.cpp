@@ -62,8 +62,8 @@ TEST(Module, RecordAfterMainAndCloseAnswersOne) {
     EXPECT_EQ(effect->numParams, 56);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 2);
-    // Can-replacing and programs-are-chunks; the editor flag comes with the editor.
-    EXPECT_EQ(effect->flags, 0x30);
+    // Has-editor, can-replacing and programs-are-chunks.
+    EXPECT_EQ(effect->flags, 0x31);
     EXPECT_EQ(effect->initialDelay, 0);
     EXPECT_EQ(effect->realQualities, 0);
     EXPECT_EQ(effect->offQualities, 0);

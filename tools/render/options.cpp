@@ -113,7 +113,7 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
             options.settings.push_back({text.substr(0, at), text.substr(at + 1)});
         } else if (argument == "--plugin" || argument == "--format" || argument == "--bits" ||
                    argument == "--preset" || argument == "--bank" || argument == "--save-preset" ||
-                   argument == "--save-bank") {
+                   argument == "--save-bank" || argument == "--editor-shot") {
             if (!once() || !value(text)) {
                 return false;
             }
@@ -127,7 +127,8 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
                                   : argument == "--preset"      ? options.preset
                                   : argument == "--bank"        ? options.bank
                                   : argument == "--save-preset" ? options.savePreset
-                                                                : options.saveBank;
+                                  : argument == "--save-bank"   ? options.saveBank
+                                                                : options.editorShot;
             target = text;
         } else if (argument == "--block") {
             long long n = 0;
@@ -199,7 +200,7 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
         error = "too many file names: '" + positional[2] + "' after INPUT and OUTPUT";
         return false;
     } else if (!options.info && !options.listParams && options.savePreset.empty() &&
-               options.saveBank.empty()) {
+               options.saveBank.empty() && options.editorShot.empty()) {
         error = "nothing to do: give INPUT and OUTPUT (see --help)";
         return false;
     }
@@ -213,6 +214,7 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
 std::string helpText() {
     return R"(Usage: vornhalt-render [options] INPUT OUTPUT
        vornhalt-render [options] --list-params | --info | --save-preset FILE | --save-bank FILE
+       vornhalt-render [options] --editor-shot FILE.png
 
 Renders an audio file through the Vornhalt VST 2 plug-in, as a host would: the plug-in is told the
 file's sample rate and the block size, resumed, and driven with processReplacing block by block.
@@ -245,6 +247,8 @@ Settings, applied in this order: bank, program, preset, then every --set in turn
 Saving (the state after the settings above; standard chunk files any VST 2 host can load):
   --save-preset FILE.fxp write the current program
   --save-bank FILE.fxb   write all programs
+  --editor-shot FILE.png draw the plug-in's editor as it looks in this state, without a display
+                         (by vornhalt-editor-shot, built beside this program)
   Reading accepts both the chunk forms ('FPCh', 'FBCh') and the plain-value forms ('FxCk', 'FxBk').
 Output:
   --format F             wav, aiff, flac or ogg

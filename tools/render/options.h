@@ -33,6 +33,7 @@ struct Options {
     std::string bank;
     std::string savePreset;
     std::string saveBank;
+    std::string editorShot; // a PNG file for the picture of the editor
     std::vector<ParameterSetting> settings;
 
     bool renders() const { return !input.empty(); }

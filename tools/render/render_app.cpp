@@ -11,6 +11,7 @@
 
 #include "host/plugin_host.h"
 #include "render/audio_io.h"
+#include "render/editor_shot_call.h"
 #include "render/options.h"
 #include "render/preset_file.h"
 #include "render/render_loop.h"
@@ -420,6 +421,39 @@ void render(PluginHost& host, const Options& options, AudioReader& reader, int o
     }
 }
 
+// The folder of the running program, with a trailing slash; empty when it cannot be read.
+std::string programFolder() {
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return {};
+    }
+    const std::string self(buffer, static_cast<std::size_t>(length));
+    const std::size_t slash = self.rfind('/');
+    return slash == std::string::npos ? std::string() : self.substr(0, slash + 1);
+}
+
+void drawEditor(PluginHost& host, const Options& options, double sampleRate) {
+    if (!isVornhalt(*host.effect()) || !takesChunks(*host.effect())) {
+        throw Failure{"--editor-shot draws Vornhalt's editor; " + host.path() + " is another plug-in"};
+    }
+    EditorShotCall call;
+    const std::string folder = programFolder();
+    if (folder.empty()) {
+        throw Failure{"cannot find the folder of this program to look for vornhalt-editor-shot"};
+    }
+    call.program = folder + "vornhalt-editor-shot";
+    call.bankChunk = host.getChunk(false);
+    call.currentProgram = host.program();
+    call.sampleRate = sampleRate;
+    call.bpm = options.bpm;
+    call.output = options.editorShot;
+    std::string error;
+    if (!runEditorShot(call, error)) {
+        throw Failure{error};
+    }
+}
+
 int run(const std::vector<std::string>& arguments) {
     Options options;
     std::string error;
@@ -484,6 +518,9 @@ int run(const std::vector<std::string>& arguments) {
     if (!options.saveBank.empty()) {
         save(options.saveBank, encodeBank(currentBankFile(host)));
     }
+    if (!options.editorShot.empty()) {
+        drawEditor(host, options, sampleRate);
+    }
     std::fflush(stdout);
     if (options.renders()) {
         render(host, options, reader, outputFormat);
@@ -494,17 +531,8 @@ int run(const std::vector<std::string>& arguments) {
 } // namespace
 
 std::string defaultPluginPath() {
-    char buffer[4096];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return {};
-    }
-    std::string self(buffer, static_cast<std::size_t>(length));
-    const std::size_t slash = self.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    return self.substr(0, slash + 1) + "vornhalt.so";
+    const std::string folder = programFolder();
+    return folder.empty() ? folder : folder + "vornhalt.so";
 }
 
 int runRenderer(const std::vector<std::string>& arguments) {
