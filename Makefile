@@ -3,8 +3,11 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
 
-.PHONY: all deps build build-asan demo install uninstall test test-release test-asan bench clean format
+.PHONY: all deps build build-asan build-tsan build-fuzz demo install uninstall test test-release test-asan \
+	test-tsan battery battery-asan fuzz bench clean format
 
 all: build
 
@@ -47,14 +50,42 @@ demo: build
 	@echo "demo-delay-sweep.wav (synced feedback delay, swept filter), demo-warp-lfos.wav (LFOs on the warps)."
 	@echo "Their settings are presets there too: $(RENDER) --preset $(OUT)/delay-sweep.fxp IN.wav OUT.wav"
 
-# The window-system tests run against a private Xvfb display, started and stopped here.
+# The window-system tests run against a private Xvfb display, started and stopped here. The
+# validation battery (label `battery`) is long: `make battery` runs it.
 test-release: build
-	cd $(BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS) -LE battery
 
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ../scripts/with-xvfb ctest --output-on-failure -j $(JOBS) -LE battery
 
 test: test-release test-asan
+
+# The validation battery: seeded hostile use of the built module (and of the effect with its
+# headless editor), every output sample checked. The AddressSanitizer run is shorter.
+BATTERY_ASAN_ITERATIONS ?= 20000
+battery: build
+	cd $(BUILD) && ../scripts/with-xvfb ctest --output-on-failure -L battery
+
+battery-asan: build-asan
+	cd $(ASAN_BUILD) && VORNHALT_BATTERY_ITERATIONS=$(BATTERY_ASAN_ITERATIONS) \
+		../scripts/with-xvfb ctest --output-on-failure -L battery
+
+# The thread test under ThreadSanitizer: the module and the test only.
+build-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNHALT_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target thread_tests
+
+test-tsan: build-tsan
+	cd $(TSAN_BUILD) && ctest --output-on-failure -L threads
+
+# libFuzzer targets (clang), each run for FUZZ_SECONDS; see README for longer runs.
+FUZZ_SECONDS ?= 60
+build-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNHALT_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz: build-fuzz
+	./scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/bench/dsp_bench
@@ -76,4 +107,4 @@ format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -2,8 +2,41 @@
 
 #include <cmath>
 
+namespace {
+
+// The published coefficients are written with release and read with acquire:
+// a copy that saw any value of a later design also sees the sequence that
+// design's writer set before it, and is thrown away.
+void publish(double& field, double value) {
+    std::atomic_ref<double>(field).store(value, std::memory_order_release);
+}
+double peek(double& field) {
+    return std::atomic_ref<double>(field).load(std::memory_order_acquire);
+}
+
+} // namespace
+
+void Biquad::takeDesign(std::uint32_t sequence) {
+    const std::uint32_t last = sequence >> 1; // the last whole design
+    double* slot = published[last & 1u];
+    const double copy[5] = {peek(slot[0]), peek(slot[1]), peek(slot[2]), peek(slot[3]), peek(slot[4])};
+    // Design last + 2, written into the same slot, starts at sequence 2 last + 3.
+    if (designSequence.load(std::memory_order_relaxed) - 2u * last >= 3u) {
+        return; // overwritten while copied: keep the design in use one sample longer
+    }
+    for (int i = 0; i < 5; ++i) {
+        running[i] = copy[i];
+    }
+    runningDesign = last;
+}
+
 double Biquad::process(double input) {
-    double y = nb0 * input + nb1 * x1 + nb2 * x2 - na1 * y1 - na2 * y2;
+    const std::uint32_t sequence = designSequence.load(std::memory_order_acquire);
+    if ((sequence >> 1) != runningDesign) {
+        takeDesign(sequence);
+    }
+    const double* c = running;
+    double y = c[0] * input + c[1] * x1 + c[2] * x2 - c[3] * y1 - c[4] * y2;
     x2 = x1;
     x1 = input;
     y2 = y1;
@@ -30,6 +63,32 @@ void Biquad::getCoefficients(double a[3], double b[3]) const {
 }
 
 bool Biquad::design(int32_t newType, const FilterDesign& record) {
+    // Another design holds the flag for a few stores at most.
+    while (designing.test_and_set(std::memory_order_acquire)) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    const bool designed = designUnguarded(newType, record);
+    designing.clear(std::memory_order_release);
+    return designed;
+}
+
+bool Biquad::retune(float frequency) {
+    if (designing.test_and_set(std::memory_order_acquire)) {
+        return false; // the other thread's design wins; the next control step tries again
+    }
+    bool designed = false;
+    if (frequency != designRecord.frequency) {
+        FilterDesign record = designRecord;
+        record.frequency = frequency;
+        designed = designUnguarded(type, record);
+    }
+    designing.clear(std::memory_order_release);
+    return designed;
+}
+
+bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
     type = newType;
     designRecord = record;
     if (newType < 0 || newType >= kTypeCount) {
@@ -151,5 +210,12 @@ bool Biquad::design(int32_t newType, const FilterDesign& record) {
     nb2 = n[2];
     na1 = n[3];
     na2 = n[4];
+    const std::uint32_t sequence = designSequence.load(std::memory_order_relaxed);
+    designSequence.store(sequence + 1, std::memory_order_relaxed);
+    double* slot = published[((sequence >> 1) + 1u) & 1u];
+    for (int i = 0; i < 5; ++i) {
+        publish(slot[i], n[i]);
+    }
+    designSequence.store(sequence + 2, std::memory_order_release);
     return true;
 }

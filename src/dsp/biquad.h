@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "dsp/signal_component.h"
@@ -22,6 +23,14 @@ struct FilterDesign {
 // lowpass, highpass, bandpass, band-stop, all-pass, low shelf, high shelf and
 // peaking; type 8 is a second-order all-pass set by delayParameter. A fresh
 // filter has all-zero coefficients and outputs silence until designed.
+//
+// Threads: the UI thread designs while the audio thread processes and retunes.
+// A design is five coefficients, which the audio thread must never see half
+// written. Design d is published in `published[d & 1]`, `designSequence` is
+// 2d, and 2d + 1 while design d + 1 is written into the other slot; `process`
+// runs on `running`, a copy of the last whole design, taken only when no
+// writer touched that slot meanwhile. Designs exclude each other through
+// `designing`; the audio thread's `retune` never waits for it.
 class Biquad : public SignalComponent {
 public:
     static constexpr int32_t kTypeCount = 9;
@@ -43,6 +52,10 @@ public:
     // at 0 Hz, Q 0, ...). The history is kept, so a redesign takes effect on
     // the running signal.
     bool design(int32_t newType, const FilterDesign& record);
+    // [audio thread] design(type, the record with this frequency) when the
+    // frequency differs from the record's; false, changing nothing, when it
+    // does not or another thread is designing this filter at this moment.
+    bool retune(float frequency);
 
     double a0 = 0.0;
     double a1 = 0.0;
@@ -61,4 +74,14 @@ public:
     double y2 = 0.0;
     double x1 = 0.0;
     double x2 = 0.0;
+
+    std::atomic<std::uint32_t> designSequence{0}; // twice the designs made, plus one while writing
+    std::atomic_flag designing;                   // set while a design writes
+    double published[2][5] = {};                  // nb0, nb1, nb2, na1, na2 of the last two designs
+    double running[5] = {};                       // the copy `process` uses
+    std::uint32_t runningDesign = 0;              // which design `running` holds
+
+private:
+    bool designUnguarded(int32_t newType, const FilterDesign& record);
+    void takeDesign(std::uint32_t sequence);
 };

@@ -72,13 +72,9 @@ void Engine::controlStep() {
         f = std::max(f, 80.0);
         Biquad& filter = feedbackFilters[c];
         if (f > 0.01 && f < 0.49 * filter.sampleRate) {
-            // Redesign only when the frequency moved: the same design gives the same coefficients.
-            const float frequency = static_cast<float>(f);
-            if (frequency != filter.designRecord.frequency) {
-                FilterDesign design = filter.designRecord;
-                design.frequency = frequency;
-                filter.design(filter.type, design);
-            }
+            // Redesigned only when the frequency moved (the same design gives the same
+            // coefficients), and never waiting for a design the UI thread is writing.
+            filter.retune(static_cast<float>(f));
         }
 
         double u = (normalized(kBufferRate) - 0.5) + env * route(kSourceEnvelope, kTargetBufferRate) +

@@ -87,7 +87,12 @@ public:
     bool pairedLattices = true;
 
 private:
-    float normalized(int index) const { return param::clampUnit(values[index]); }
+    // The parameter block is read only through these two: one float each, which
+    // the setter on the other thread writes whole (the thread test's suppressions
+    // name them).
+    float stored(int index) const { return values[index]; }
+    float mapped(int index) const { return engineValues[index]; }
+    float normalized(int index) const { return param::clampUnit(stored(index)); }
     void computeCallValues();
     void runSample(float left, float right, float& outLeft, float& outRight);
     void runSamplePaired(float left, float right, float& outLeft, float& outRight);

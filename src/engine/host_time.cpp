@@ -36,7 +36,7 @@ void Engine::updateDelayTime() {
     const float fs = workingSampleRate;
     // "Delay" is read as seconds, 0 to 1.
     float delaySamples = normalized(param::kDelay) * fs;
-    const float grid = param::syncGridValue(values[param::kDelaySync]);
+    const float grid = param::syncGridValue(stored(param::kDelaySync));
     if (delaySamples > 0.0f && grid >= 1.0f) {
         const double spb = static_cast<double>(hostTime.samplesPerBeat);
         const double steps = std::ceil(static_cast<double>(delaySamples) * grid / spb);

@@ -85,8 +85,9 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
     // The analysis block: "Block Size" as mapped when it was last set (a later
     // sample-rate change does not remap it), at most the collector's capacity.
     const float fs = workingSampleRate;
-    const float blockSamples = std::min(fs * engineValues[kBlockSize], 44099.0f);
-    blockLength = static_cast<std::int32_t>(std::max(blockSamples, 1.0f));
+    const float blockSamples = std::min(fs * mapped(kBlockSize), 44099.0f);
+    // Written so that a length that is not a number also gives 1 (converting it would be undefined).
+    blockLength = blockSamples >= 1.0f ? static_cast<std::int32_t>(blockSamples) : 1;
     collector.setLength(blockLength);
 
     const float window = 1024.0f * normalized(kBlockSize);
@@ -95,8 +96,8 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
 
     const int spb = hostTime.samplesPerBeat;
     const double ppq = hostTime.songPosition;
-    lfo1.setRate(engineValues[kLfo1Freq], syncGridValue(values[kLfo1Sync]), 8.0, spb, ppq, fs);
-    lfo2.setRate(engineValues[kLfo2Freq], syncGridValue(values[kLfo2Sync]), 8.0, spb, ppq, fs);
+    lfo1.setRate(mapped(kLfo1Freq), syncGridValue(stored(kLfo1Sync)), 8.0, spb, ppq, fs);
+    lfo2.setRate(mapped(kLfo2Freq), syncGridValue(stored(kLfo2Sync)), 8.0, spb, ppq, fs);
 
     computeCallValues();
 

@@ -149,7 +149,13 @@ CPoint CKnob::handlePoint() const {
     float span = vmax - vmin;
     float angle = startAngle;
     if (span != 0.f && std::isfinite(value)) {
-        angle = startAngle + (value - vmin) * rangeAngle / span;
+        // A host may store a value far outside the range; one so far that the
+        // angle overflows leaves the handle at the start, like a value that is
+        // not a number (the position of an infinite angle is not a number).
+        const float turned = startAngle + (value - vmin) * rangeAngle / span;
+        if (std::isfinite(turned)) {
+            angle = turned;
+        }
     }
     float reach = radius - static_cast<float>(insetValue);
     return CPoint(static_cast<std::int32_t>(radius + std::cos(angle) * reach + 0.5f),

@@ -48,6 +48,15 @@ float getParameterEntry(vst2::AEffect* record, std::int32_t index) {
     return effect != nullptr ? effect->getParameter(index) : 0.0f;
 }
 
+// The key modifiers travel in opt: trunc(opt) as a byte. A value no int holds
+// (or not a number) would make the conversion undefined; it gives no modifiers.
+unsigned char modifierByte(float opt) {
+    if (!(opt > -2147483648.0f && opt < 2147483648.0f)) {
+        return 0;
+    }
+    return static_cast<unsigned char>(static_cast<int>(opt));
+}
+
 void writeText(char* destination, const char* text) {
     if (destination != nullptr) {
         std::strcpy(destination, text);
@@ -232,8 +241,7 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
         if (editor == nullptr) {
             return 0;
         }
-        VstKeyCode key{index, static_cast<unsigned char>(value),
-                       static_cast<unsigned char>(static_cast<int>(opt))};
+        VstKeyCode key{index, static_cast<unsigned char>(value), modifierByte(opt)};
         return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
     }
     case effSetEditKnobMode:

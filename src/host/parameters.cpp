@@ -193,8 +193,10 @@ PluginEffect::int32 PluginEffect::processEvents(vst2::VstEvents* events) {
     if (events == nullptr) {
         return 1;
     }
+    // The record declares two pointer slots; a host lays out as many as it has events.
+    vst2::VstEvent* const* list = events->events;
     for (int32 i = 0; i < events->numEvents; ++i) {
-        const vst2::VstEvent* event = events->events[i];
+        const vst2::VstEvent* event = list[i];
         if (event == nullptr || event->type != vst2::kVstMidiType) {
             continue;
         }

@@ -92,8 +92,10 @@ void PluginEffect::processReplacing(float** inputs, float** outputs, int32 sampl
 }
 
 void PluginEffect::setSampleRate(float rate) {
-    // A rate that is not a positive number would poison every derived time.
-    if (!std::isfinite(rate) || rate <= 0.0f) {
+    // A rate that is not a positive number would poison every derived time. A
+    // subnormal one, too: processing flushes subnormal operands to zero, so it
+    // would read as 0 there.
+    if (!std::isnormal(rate) || rate <= 0.0f) {
         return;
     }
     sampleRate = rate;

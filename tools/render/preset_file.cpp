@@ -139,7 +139,8 @@ bool readHeader(Reader& in, const char* what, Header& header, std::size_t& recor
 
 bool need(const Reader& in, std::size_t end, std::size_t bytes, const char* what, const char* part,
           std::string& error) {
-    const std::size_t left = end - in.position();
+    // A size field smaller than the header it belongs to puts the end before the position.
+    const std::size_t left = end > in.position() ? end - in.position() : 0;
     if (bytes > left) {
         error = std::string("truncated ") + what + ": " + part + " needs " + sizeText(bytes) + ", " +
                 sizeText(left) + " remain";
