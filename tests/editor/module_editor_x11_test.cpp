@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/x11_display_fixture.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,14 +42,6 @@ public:
     void TearDown() override { FcFini(); }
 };
 const auto* const fontShutdown = ::testing::AddGlobalTestEnvironment(new FontLibraryShutdown);
-
-const bool xlibThreadsReady = XInitThreads() != 0;
-
-std::atomic<int> xErrors{0};
-int countError(Display* /*display*/, XErrorEvent* /*event*/) {
-    ++xErrors;
-    return 0;
-}
 
 constexpr int kWidth = 659;
 constexpr int kHeight = 479;
@@ -157,28 +151,13 @@ bool readPng(const std::string& path, Picture& picture) {
     return ok;
 }
 
-class ModuleEditor : public ::testing::Test {
+class ModuleEditor : public X11DisplayFixture {
 protected:
-    static void SetUpTestSuite() {
-        if (std::getenv("DISPLAY") != nullptr) {
-            keeper = XOpenDisplay(nullptr);
-        }
-    }
-    static void TearDownTestSuite() {
-        if (keeper != nullptr) {
-            XCloseDisplay(keeper);
-            keeper = nullptr;
-        }
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(xlibThreadsReady);
-        ASSERT_NE(std::getenv("DISPLAY"), nullptr)
-            << "DISPLAY is not set: the X11 tests need an X server; run them under scripts/with-xvfb";
-        previousHandler = XSetErrorHandler(countError);
-        xErrors = 0;
-        dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr) << "cannot open display " << std::getenv("DISPLAY");
+        openDisplay();
+        if (HasFatalFailure()) {
+            return;
+        }
         ASSERT_TRUE(host.load(VORNHALT_MODULE_PATH)) << host.error();
         host.open(44100.0, 512);
     }
@@ -190,10 +169,7 @@ protected:
         for (Window w : parents) {
             XDestroyWindow(dpy, w);
         }
-        XSync(dpy, False);
-        XCloseDisplay(dpy);
-        EXPECT_EQ(xErrors.load(), 0) << "X errors were reported";
-        XSetErrorHandler(previousHandler);
+        closeDisplay();
     }
 
     // The host's window for the editor, sized from the editor's rectangle.
@@ -318,10 +294,7 @@ protected:
     }
     static void* handleOf(Window w) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(w)); }
 
-    static inline Display* keeper = nullptr;
-    Display* dpy = nullptr;
     std::vector<Window> parents;
-    XErrorHandler previousHandler = nullptr;
     vhost::PluginHost host;
 };
 

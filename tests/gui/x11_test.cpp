@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/x11_display_fixture.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,15 +33,6 @@
 #include <cairo.h>
 
 namespace {
-
-// Two connections are used from two threads.
-const bool xlibThreadsReady = XInitThreads() != 0;
-
-std::atomic<int> xErrors{0};
-int countError(Display* /*display*/, XErrorEvent* /*event*/) {
-    ++xErrors;
-    return 0;
-}
 
 constexpr int kParentX = 40;
 constexpr int kParentY = 150; // room above for a 100-pixel drag up
@@ -251,31 +244,16 @@ bool saveWindowPng(Display* dpy, Window window, int width, int height, const cha
     return ok;
 }
 
-class X11Frame : public ::testing::Test {
+class X11Frame : public X11DisplayFixture {
 protected:
     // One connection stays open for the whole suite: an X server that starts
     // over when its last client leaves would refuse the next test's clients
     // for a moment.
-    static void SetUpTestSuite() {
-        if (std::getenv("DISPLAY") != nullptr) {
-            keeper = XOpenDisplay(nullptr);
-        }
-    }
-    static void TearDownTestSuite() {
-        if (keeper != nullptr) {
-            XCloseDisplay(keeper);
-            keeper = nullptr;
-        }
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(xlibThreadsReady);
-        ASSERT_NE(std::getenv("DISPLAY"), nullptr)
-            << "DISPLAY is not set: the X11 tests need an X server; run them under scripts/with-xvfb";
-        previousHandler = XSetErrorHandler(countError);
-        xErrors = 0;
-        dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr) << "cannot open display " << std::getenv("DISPLAY");
+        openDisplay();
+        if (HasFatalFailure()) {
+            return;
+        }
         int screen = DefaultScreen(dpy);
         parent = XCreateSimpleWindow(dpy, RootWindow(dpy, screen), kParentX, kParentY, kWidth + 20,
                                      kHeight + 20, 0, BlackPixel(dpy, screen), WhitePixel(dpy, screen));
@@ -285,15 +263,10 @@ protected:
     }
     void TearDown() override {
         CKnob::setKnobMode(kCircularMode);
-        if (dpy != nullptr) {
-            if (parent != 0) {
-                XDestroyWindow(dpy, parent);
-            }
-            XSync(dpy, False);
-            XCloseDisplay(dpy);
+        if (dpy != nullptr && parent != 0) {
+            XDestroyWindow(dpy, parent);
         }
-        EXPECT_EQ(xErrors.load(), 0) << "X errors were reported";
-        XSetErrorHandler(previousHandler);
+        closeDisplay();
     }
 
     void* parentHandle() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent)); }
@@ -337,10 +310,7 @@ protected:
         return CPoint(kParentX + framePoint.h, kParentY + framePoint.v);
     }
 
-    static inline Display* keeper = nullptr;
-    Display* dpy = nullptr;
     Window parent = 0;
-    XErrorHandler previousHandler = nullptr;
     AtomicHost host;
 };
 
