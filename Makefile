@@ -70,13 +70,13 @@ battery-asan: build-asan
 	cd $(ASAN_BUILD) && VORNHALT_BATTERY_ITERATIONS=$(BATTERY_ASAN_ITERATIONS) \
 		../scripts/with-xvfb ctest --output-on-failure -L battery
 
-# The thread test under ThreadSanitizer: the module and the test only.
+# The thread tests under ThreadSanitizer: the module, the effect with its editor, and the tests.
 build-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNHALT_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target thread_tests
 
 test-tsan: build-tsan
-	cd $(TSAN_BUILD) && ctest --output-on-failure -L threads
+	cd $(TSAN_BUILD) && ../scripts/with-xvfb ctest --output-on-failure -L threads
 
 # libFuzzer targets (clang), each run for FUZZ_SECONDS; see README for longer runs.
 FUZZ_SECONDS ?= 60
@@ -90,6 +90,7 @@ fuzz: build-fuzz
 bench: build
 	$(BUILD)/bench/dsp_bench
 	$(BUILD)/bench/plugin_bench
+	$(BUILD)/bench/thread_latency_bench
 
 # Where Linux hosts look for VST 2 plug-ins: ~/.vst for one user; for everyone,
 # `sudo make install VST_DIR=/usr/lib/vst`.

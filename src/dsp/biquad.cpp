@@ -62,16 +62,13 @@ void Biquad::getCoefficients(double a[3], double b[3]) const {
     b[2] = b2;
 }
 
-bool Biquad::design(int32_t newType, const FilterDesign& record) {
-    // Another design holds the flag for a few stores at most.
-    while (designing.test_and_set(std::memory_order_acquire)) {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
+Biquad::DesignOutcome Biquad::tryDesign(int32_t newType, const FilterDesign& record) {
+    if (designing.test_and_set(std::memory_order_acquire)) {
+        return DesignOutcome::busy;
     }
     const bool designed = designUnguarded(newType, record);
     designing.clear(std::memory_order_release);
-    return designed;
+    return designed ? DesignOutcome::designed : DesignOutcome::refused;
 }
 
 bool Biquad::retune(float frequency) {

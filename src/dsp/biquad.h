@@ -24,13 +24,15 @@ struct FilterDesign {
 // peaking; type 8 is a second-order all-pass set by delayParameter. A fresh
 // filter has all-zero coefficients and outputs silence until designed.
 //
-// Threads: the UI thread designs while the audio thread processes and retunes.
-// A design is five coefficients, which the audio thread must never see half
-// written. Design d is published in `published[d & 1]`, `designSequence` is
-// 2d, and 2d + 1 while design d + 1 is written into the other slot; `process`
-// runs on `running`, a copy of the last whole design, taken only when no
-// writer touched that slot meanwhile. Designs exclude each other through
-// `designing`; the audio thread's `retune` never waits for it.
+// Threads: any thread may design while the audio thread processes and
+// retunes. A design is five coefficients, which the audio thread must never
+// see half written. Design d is published in `published[d & 1]`,
+// `designSequence` is 2d, and 2d + 1 while design d + 1 is written into the
+// other slot; `process` runs on `running`, a copy of the last whole design,
+// taken only when no writer touched that slot meanwhile. Designs exclude each
+// other through `designing`, and nobody waits for it: a thread that finds it
+// held (its holder may have been pre-empted in the middle of a design, for
+// milliseconds) gives up and says so, and the caller tries again later.
 class Biquad : public SignalComponent {
 public:
     static constexpr int32_t kTypeCount = 9;
@@ -45,16 +47,25 @@ public:
     // [any thread] a receives (a0, a1, a2), b receives (b0, b1, b2).
     virtual void getCoefficients(double a[3], double b[3]) const;
 
-    // [ui thread, and the audio thread's control step] Stores the type and
-    // the record, then computes the coefficients. Returns false, leaving the
-    // previous coefficients in force, for a type outside 0..8 and for a
-    // design that comes out non-finite (peaking with gain 0, bandwidth mode
-    // at 0 Hz, Q 0, ...). The history is kept, so a redesign takes effect on
-    // the running signal.
-    bool design(int32_t newType, const FilterDesign& record);
-    // [audio thread] design(type, the record with this frequency) when the
-    // frequency differs from the record's; false, changing nothing, when it
-    // does not or another thread is designing this filter at this moment.
+    enum class DesignOutcome {
+        designed, // the new coefficients are in force
+        refused,  // type and record stored, the previous coefficients stay (see design)
+        busy,     // another thread is designing this filter: nothing changed
+    };
+
+    // [any thread; never waits] Stores the type and the record, then computes
+    // the coefficients. Refused, leaving the previous coefficients in force,
+    // for a type outside 0..8 and for a design that comes out non-finite
+    // (peaking with gain 0, bandwidth mode at 0 Hz, Q 0, ...). The history is
+    // kept, so a redesign takes effect on the running signal.
+    DesignOutcome tryDesign(int32_t newType, const FilterDesign& record);
+    // [any thread; never waits] tryDesign, true only when designed.
+    bool design(int32_t newType, const FilterDesign& record) {
+        return tryDesign(newType, record) == DesignOutcome::designed;
+    }
+    // [audio thread; never waits] design(type, the record with this frequency)
+    // when the frequency differs from the record's; false, changing nothing,
+    // when it does not or another thread is designing this filter.
     bool retune(float frequency);
 
     double a0 = 0.0;

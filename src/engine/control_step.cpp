@@ -21,6 +21,12 @@ double clampTo(double v, double lo, double hi) {
 // the envelope, and hands every modulated target to its components.
 void Engine::controlStep() {
     using namespace param;
+    // A design a parameter change could not make at once (another thread was
+    // designing) is made here, before the retune to the modulated cutoff, as
+    // the change would have made it.
+    if (feedbackDesignPending()) {
+        serveFeedbackDesign();
+    }
     const double lfoValue1 = lfo1.tick();
     const double lfoValue2 = lfo2.tick();
     const double env = std::sqrt(envelope.lastOutput);
@@ -73,7 +79,7 @@ void Engine::controlStep() {
         Biquad& filter = feedbackFilters[c];
         if (f > 0.01 && f < 0.49 * filter.sampleRate) {
             // Redesigned only when the frequency moved (the same design gives the same
-            // coefficients), and never waiting for a design the UI thread is writing.
+            // coefficients), and never waiting for a design another thread is writing.
             filter.retune(static_cast<float>(f));
         }
 

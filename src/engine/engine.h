@@ -11,6 +11,7 @@
 // filter under a limiter. Every 8 samples the control step moves the targets.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "dsp/biquad.h"
@@ -27,6 +28,7 @@
 #include "dsp/wavetable_lfo.h"
 #include "engine/host_time.h"
 #include "engine/parameter_layout.h"
+#include "engine/shared_number.h"
 
 class Engine {
 public:
@@ -41,7 +43,7 @@ public:
 
     // `values` and `engineValues` are the effect's parameter block (stored and
     // derived values), read without locks: each entry is one float written whole.
-    Engine(const float* values, const float* engineValues, HostTimeSource* timeSource);
+    Engine(const SharedFloat* values, const SharedFloat* engineValues, HostTimeSource* timeSource);
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
@@ -57,10 +59,16 @@ public:
     void updateDelayTime();
     void controlStep();
 
+    // [any thread; never waits] "Filter Type", "Cutoff" or "Resonance" changed:
+    // both feedback filters get the design of the values in force at once, or,
+    // when another thread is designing them at this moment, at the next
+    // control step.
+    void requestFeedbackDesign();
+
     // The engine value of a synced time, rounded up to the beat grid of grid value v.
     float syncRound(float seconds, float gridValue) const;
 
-    float workingSampleRate = 44100.0f; // [ui thread writes] the host's rate
+    SharedFloat workingSampleRate{44100.0f}; // [ui thread writes] the host's rate
     HostTimeSnapshot hostTime;
 
     WavetableLfo lfo1, lfo2;
@@ -88,12 +96,18 @@ public:
 
 private:
     // The parameter block is read only through these two: one float each, which
-    // the setter on the other thread writes whole (the thread test's suppressions
-    // name them).
+    // the setter on any thread writes whole.
     float stored(int index) const { return values[index]; }
     float mapped(int index) const { return engineValues[index]; }
     float normalized(int index) const { return param::clampUnit(stored(index)); }
     void computeCallValues();
+    // [any thread; never waits] Designs both feedback filters from the
+    // parameters when a request is outstanding and nobody else is designing.
+    void serveFeedbackDesign();
+    bool feedbackDesignPending() const {
+        return feedbackDesignRequests.load(std::memory_order_relaxed) !=
+               feedbackDesignsServed.load(std::memory_order_relaxed);
+    }
     void runSample(float left, float right, float& outLeft, float& outRight);
     void runSamplePaired(float left, float right, float& outLeft, float& outRight);
     // Per-sample steps up to the channel chains (x: saturated input plus feedback),
@@ -101,8 +115,8 @@ private:
     void chainInput(double dryLeft, double dryRight, double x[2]);
     void chainOutput(double dryLeft, double dryRight, const double wet[2], float& outLeft, float& outRight);
 
-    const float* values;
-    const float* engineValues;
+    const SharedFloat* values;
+    const SharedFloat* engineValues;
     HostTimeSource* timeSource;
 
     // Held for one processing call.
@@ -115,4 +129,10 @@ private:
 
     // The analysis warp of the current control step.
     double analysisWarp = 0.0;
+
+    // Design requests made and served; a request is served by a design begun
+    // after it was made, so nothing asked for is lost when a design is skipped.
+    std::atomic<std::uint32_t> feedbackDesignRequests{0};
+    std::atomic<std::uint32_t> feedbackDesignsServed{0};
+    std::atomic_flag servingFeedbackDesign; // one server at a time; the others leave it
 };

@@ -2,7 +2,7 @@
 
 #include "engine/engine.h"
 
-Engine::Engine(const float* values_, const float* engineValues_, HostTimeSource* timeSource_)
+Engine::Engine(const SharedFloat* values_, const SharedFloat* engineValues_, HostTimeSource* timeSource_)
     : values(values_), engineValues(engineValues_), timeSource(timeSource_) {}
 
 void Engine::initEngine() {

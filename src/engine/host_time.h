@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "engine/shared_number.h"
+
 struct HostTimeReport {
     bool tempoValid = false;
     double tempo = 0.0;
@@ -21,9 +23,11 @@ public:
     virtual bool queryHostTime(HostTimeReport& report) = 0;
 };
 
+// Written by the audio thread at the start of every call; the beat length is
+// also read by the editor's value displays on the UI thread.
 struct HostTimeSnapshot {
     double tempo = 120.0;
     double beatsPerSecond = 2.0;
-    std::int32_t samplesPerBeat = 22050;
+    SharedNumber<std::int32_t> samplesPerBeat{22050};
     double songPosition = 0.0;
 };

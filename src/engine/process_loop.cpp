@@ -1,37 +1,10 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
-
 #include "engine/engine.h"
+#include "engine/processing_fp_state.h"
 
 namespace {
-
-// Decaying recursions (the inverse lattices' all-passes, the DC blockers, the
-// decimators' droop, the limiter's gain reduction) settle after long silence on
-// the smallest subnormal numbers, where 0.998 x or 0.7 x rounds back to x, and
-// arithmetic on subnormals is many times slower. For the length of a call the
-// unit flushes subnormal results and operands to zero; results change only
-// where a value falls below 2.2e-308 (double) or 1.2e-38 (float), which a
-// normal signal never reaches. The caller's setting is restored on return.
-class FlushSubnormals {
-public:
-#if defined(__SSE2__)
-    static constexpr unsigned kFlushToZero = 0x8000;      // FTZ: subnormal results become 0
-    static constexpr unsigned kDenormalsAreZero = 0x0040; // DAZ: subnormal operands read as 0
-    FlushSubnormals() : saved(_mm_getcsr()) {
-        _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero);
-    }
-    ~FlushSubnormals() {
-        _mm_setcsr(saved);
-    }
-
-private:
-    unsigned saved;
-#endif
-};
 
 // One bad sample from the host must not leave the lattices, delays and
 // filters producing NaN for ever: non-finite input enters the chain as 0.
@@ -74,8 +47,8 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
                           bool replacing) {
     using namespace param;
     updateHostTime();
-    // From here on (after the host's time callback, which keeps the host's own mode).
-    [[maybe_unused]] const FlushSubnormals flush;
+    // From here on (after the host's time callback, which keeps the host's own state).
+    [[maybe_unused]] const ProcessingFpState fpState;
     const float* inLeft = inputs != nullptr ? inputs[0] : nullptr;
     const float* inRight = inputs != nullptr ? inputs[1] : nullptr;
     float* outLeft = outputs != nullptr ? outputs[0] : nullptr;

@@ -5,8 +5,10 @@
 // services the effect uses. Its own versions of the effect's operations are
 // neutral (store nothing, answer 0 or the empty text).
 //
-// Threads: the host calls `processReplacing`/`process` on its audio thread and
-// everything else on its user-interface thread; nothing here takes a lock.
+// Threads: the host calls `processReplacing`/`process` on its audio thread,
+// parameter changes and effProcessEvents on either thread (many send
+// automation and MIDI on the audio thread), and everything else on its
+// user-interface thread; nothing here takes a lock.
 
 #include <cstdint>
 
@@ -25,7 +27,7 @@ public:
 
     vst2::AEffect* getAeffect() { return &cEffect; }
 
-    // Parameters [ui thread, or the audio thread for host automation]
+    // Parameters [any thread]
     virtual void setParameter(int32 index, float value);
     virtual float getParameter(int32 index);
     virtual void setParameterAutomated(int32 index, float value);
@@ -34,7 +36,7 @@ public:
     virtual void process(float** inputs, float** outputs, int32 sampleFrames);
     virtual void processReplacing(float** inputs, float** outputs, int32 sampleFrames);
 
-    // [ui thread]
+    // [ui thread; effProcessEvents from any thread, the audio thread included]
     virtual intptr dispatcher(int32 opcode, int32 index, intptr value, void* ptr, float opt);
     virtual void open() {}
     virtual void close() {}
@@ -54,6 +56,7 @@ public:
     virtual void suspend() {}
     virtual int32 resume() { return 0; }
 
+    // [any thread]
     virtual int32 processEvents(vst2::VstEvents* events);
     virtual bool copyProgram(int32 destination);
     virtual bool getEffectName(char* name);

@@ -64,12 +64,12 @@ void PluginEffect::setParameter(int32 index, float value) {
         break;
     case kFilterType:
         engineValues[index] = 10.0f * value; // the type index, kept in single precision
-        designFeedbackFilters();
+        engine.requestFeedbackDesign();
         break;
     case kCutoff:
     case kResonance:
         engineValues[index] = p;
-        designFeedbackFilters();
+        engine.requestFeedbackDesign();
         break;
     case kEnvAttack:
         engineValues[index] = p * p * p;
@@ -110,7 +110,7 @@ void PluginEffect::setParameter(int32 index, float value) {
 }
 
 float PluginEffect::getParameter(int32 index) {
-    return validIndex(index) ? values[index] : 0.0f;
+    return validIndex(index) ? values[index].load() : 0.0f;
 }
 
 void PluginEffect::getParameterLabel(int32 index, char* label) {
@@ -135,32 +135,6 @@ void PluginEffect::getParameterName(int32 index, char* text) {
         std::strncpy(text, entry->second.c_str(), kMaxNameCharacters);
         text[kMaxNameCharacters] = '\0';
     }
-}
-
-// Both feedback filters share one design from "Filter Type", "Cutoff" and
-// "Resonance". Types 9 and 10, and a negative type, have no design: the
-// filters keep their coefficients.
-void PluginEffect::designFeedbackFilters() {
-    using namespace param;
-    const float typeValue = engineValues[kFilterType];
-    const int type = typeValue >= 0.0f && typeValue < 11.0f ? static_cast<int>(typeValue) : -1;
-
-    float c = engineValues[kCutoff];
-    if (c > 1.0f) {
-        c = 1.0f;
-    }
-    if (c <= 0.001f) {
-        c = 0.001f;
-    }
-    const float r = engineValues[kResonance];
-    FilterDesign design{c * c * c * 22000.0f, 1.0f, 1.0f, 1.0f, false, true};
-    if (type < 5) {
-        design.q = 10.0f * r * r + 1e-10f;
-    } else {
-        design.gain = 2.0f * r;
-    }
-    engine.feedbackFilters[0].design(type, design);
-    engine.feedbackFilters[1].design(type, design);
 }
 
 float PluginEffect::getDisplayValue(int32 index) {

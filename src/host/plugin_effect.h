@@ -4,10 +4,13 @@
 // host-time query and the engine with every signal component inline. One
 // object of about 6 MB, allocated once when the host creates the effect.
 //
-// Threads: `processReplacing`/`process` [audio thread]; parameter, program and
-// chunk operations [ui thread, or the audio thread for host automation]. No
-// locks: the audio thread reads single floats and component settings that a
-// parameter change writes whole.
+// Threads: `processReplacing`/`process` [audio thread]. Parameter changes and
+// MIDI events [any thread]: hosts send automation and events on the audio
+// thread as often as on the UI thread, so neither path takes a lock, waits or
+// allocates. Program and chunk operations [ui thread]. No locks anywhere: the
+// audio thread reads single numbers and component settings that a parameter
+// change writes whole, and the one multi-number setting (a filter design)
+// travels through a protocol that never waits.
 
 #include <map>
 #include <memory>
@@ -29,6 +32,7 @@ public:
     ~PluginEffect() override;
 
     // Parameters (see parameters.cpp)
+    // [any thread; never waits or allocates]
     void setParameter(int32 index, float value) override;
     float getParameter(int32 index) override;
     void getParameterLabel(int32 index, char* label) override;
@@ -36,6 +40,7 @@ public:
     void getParameterName(int32 index, char* text) override;
     virtual float getDisplayValue(int32 index);
     float syncRound(float seconds, float gridValue) const { return engine.syncRound(seconds, gridValue); }
+    // [audio thread, or any thread; never waits or allocates] MIDI controllers.
     int32 processEvents(vst2::VstEvents* events) override;
 
     // Programs and chunks (see programs.cpp)
@@ -69,8 +74,10 @@ public:
 
     const ProgramRecord& program(int index) const { return programs[index]; }
 
-    float values[param::kCount] = {};
-    float engineValues[param::kCount] = {};
+    // [any thread writes, through setParameter] The parameter block: what the
+    // host reads back and the values the engine derives from it.
+    SharedFloat values[param::kCount] = {};
+    SharedFloat engineValues[param::kCount] = {};
     std::map<int32, std::string> parameterNames;
     std::vector<float> syncDivisions;
     int32 controllerMap[128];
@@ -78,6 +85,5 @@ public:
     Engine engine;
 
 protected:
-    void designFeedbackFilters();
     ProgramRecord& currentRecord() { return programs[curProgram]; }
 };

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -218,6 +220,52 @@ TEST(HostCalls, NonFiniteInputSamplesEnterAsZero) {
     EXPECT_EQ(a.outL, b.outL);
     EXPECT_EQ(a.outR, b.outR);
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+std::uint16_t x87ControlWord() {
+    std::uint16_t word = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+void setX87ControlWord(std::uint16_t word) {
+    __asm__ volatile("fldcw %0" : : "m"(word));
+}
+
+// A host's audio thread may run the x87 unit at 53-bit precision (Windows'
+// default for a new thread): the analysis's extended-precision sums must not
+// notice. Its coefficients are compared as well as the output, since a last-bit
+// difference in them reaches the float output only now and then. The caller
+// gets its own setting back.
+TEST(HostCalls, TheCallersX87PrecisionChangesNothing) {
+    for (const float aWarp : {0.0f, 0.8f}) {
+        auto reference = makeEffect();
+        auto lowered = makeEffect();
+        for (auto* e : {reference.get(), lowered.get()}) {
+            e->setParameter(kStages, 1.0f);
+            e->setParameter(kBlockSize, 0.05f);
+            e->setParameter(kAWarp, aWarp);
+            e->setParameter(kMix, 1.0f);
+        }
+        StereoBlock a(30000), b(30000);
+        fillNoise(a, 11);
+        fillNoise(b, 11);
+        render(*reference, a, 512);
+        const std::uint16_t normal = x87ControlWord();
+        const auto doublePrecision = static_cast<std::uint16_t>((normal & ~0x0300u) | 0x0200u);
+        setX87ControlWord(doublePrecision);
+        render(*lowered, b, 512);
+        const std::uint16_t after = x87ControlWord();
+        setX87ControlWord(normal);
+        EXPECT_EQ(after, doublePrecision);
+        EXPECT_EQ(a.outL, b.outL) << "A Warp " << aWarp;
+        EXPECT_EQ(a.outR, b.outR) << "A Warp " << aWarp;
+        EXPECT_EQ(std::memcmp(reference->engine.coefficients, lowered->engine.coefficients,
+                              sizeof(reference->engine.coefficients)),
+                  0)
+            << "A Warp " << aWarp;
+    }
+}
+#endif
 
 TEST(HostCalls, ZeroFramesStillDoesThePerCallWork) {
     auto effect = makeEffect();

@@ -1,10 +1,13 @@
 // The parameter table as the host and the editor see it: mappings, display
 // values, names, and what happens to values a host should never send.
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +114,37 @@ TEST(FeedbackFilterDesign, TypeCutoffAndResonanceRule) {
     effect->setParameter(kFilterType, 0.7f);
     effect->setParameter(kResonance, 0.0f);
     EXPECT_TRUE(std::isfinite(filter.nb0) && std::isfinite(filter.na1) && std::isfinite(filter.na2));
+}
+
+// Hosts automate from the audio thread while the UI thread may be designing the
+// same filters, and a UI thread can be pre-empted in the middle of a design:
+// a change never waits for it, and reaches both filters by the next control step.
+TEST(FeedbackFilterDesign, AChangeNeverWaitsForADesignInProgress) {
+    auto effect = makeEffect();
+    Biquad& busy = effect->engine.feedbackFilters[0];
+    ASSERT_FALSE(busy.designing.test_and_set()); // another thread is designing filter 1 from here on
+    std::atomic<bool> returned{false};
+    std::thread automation([&] {
+        effect->setParameter(kCutoff, 0.5f); // 0.125 * 22000 Hz
+        returned.store(true);
+    });
+    for (int waited = 0; waited < 5000 && !returned.load(); waited += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const bool waitedForTheDesign = !returned.load();
+    busy.designing.clear();
+    automation.join();
+    ASSERT_FALSE(waitedForTheDesign) << "setParameter waited for another thread's design";
+    EXPECT_EQ(effect->engine.feedbackFilters[1].designRecord.frequency, 2750.0f); // the free one at once
+
+    StereoBlock block(8);
+    effect->processReplacing(block.inputs(), block.outputs(), 8);
+    Biquad fresh;
+    ASSERT_TRUE(fresh.design(busy.type, busy.designRecord));
+    EXPECT_EQ(busy.designRecord.frequency, 2750.0f);
+    EXPECT_EQ(busy.nb0, fresh.nb0);
+    EXPECT_EQ(busy.na1, fresh.na1);
+    EXPECT_EQ(busy.na2, fresh.na2);
 }
 
 TEST(SyncDisplay, DelaySyncedToQuarterNotesShowsGridSteps) {

@@ -1,0 +1,57 @@
+// Both feedback filters share one design from "Filter Type", "Cutoff" and
+// "Resonance". The control step retunes them to the modulated cutoff every 8
+// samples; a parameter change redesigns them whole. Hosts change parameters
+// from the UI thread and from the audio thread alike, and neither may wait for
+// the other: a design that finds a filter busy stays requested, and the next
+// control step serves it.
+
+#include "engine/engine.h"
+
+namespace {
+
+// Types 9 and 10, and a negative type, have no design: the filters keep their
+// coefficients.
+int feedbackType(float typeValue) {
+    return typeValue >= 0.0f && typeValue < 11.0f ? static_cast<int>(typeValue) : -1;
+}
+
+} // namespace
+
+void Engine::requestFeedbackDesign() {
+    // Release: whoever sees this request also sees the parameter values written before it.
+    feedbackDesignRequests.fetch_add(1, std::memory_order_release);
+    serveFeedbackDesign();
+}
+
+void Engine::serveFeedbackDesign() {
+    using namespace param;
+    if (servingFeedbackDesign.test_and_set(std::memory_order_acquire)) {
+        return; // another thread serves; whatever it misses stays requested
+    }
+    const std::uint32_t requested = feedbackDesignRequests.load(std::memory_order_acquire);
+    if (requested != feedbackDesignsServed.load(std::memory_order_relaxed)) {
+        const int type = feedbackType(mapped(kFilterType));
+        float c = mapped(kCutoff);
+        if (c > 1.0f) {
+            c = 1.0f;
+        }
+        if (c <= 0.001f) {
+            c = 0.001f;
+        }
+        const float r = mapped(kResonance);
+        FilterDesign design{c * c * c * 22000.0f, 1.0f, 1.0f, 1.0f, false, true};
+        if (type < 5) {
+            design.q = 10.0f * r * r + 1e-10f;
+        } else {
+            design.gain = 2.0f * r;
+        }
+        bool whole = true;
+        for (Biquad& filter : feedbackFilters) {
+            whole = filter.tryDesign(type, design) != Biquad::DesignOutcome::busy && whole;
+        }
+        if (whole) {
+            feedbackDesignsServed.store(requested, std::memory_order_relaxed);
+        }
+    }
+    servingFeedbackDesign.clear(std::memory_order_release);
+}
