@@ -50,7 +50,10 @@ bool EditorBridge::getRect(vst2::ERect** rect) {
     return true;
 }
 
-bool EditorBridge::open(void* parentWindow) {
+bool EditorBridge::open(void* parentWindow, void* hostConnection) {
+    if (GuiPlatform* platform = pluginEditor->getPlatform()) {
+        platform->setHostConnection(hostConnection);
+    }
     const bool opened = pluginEditor->open(parentWindow);
     if (opened && !counted) {
         counted = true;

@@ -48,7 +48,7 @@ public:
 
     // [ui thread]
     bool getRect(vst2::ERect** rect) override;
-    bool open(void* parentWindow) override;
+    bool open(void* parentWindow, void* hostConnection) override;
     void close() override;
     void idle() override;
     std::int32_t onKeyDown(vst2::VstKeyCode& key) override;

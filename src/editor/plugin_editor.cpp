@@ -324,10 +324,30 @@ void PluginEditor::showFilterState() {
                                   filterTypeOf(effect->getParameter(param::kFilterType)));
 }
 
-void PluginEditor::setParameter(std::int32_t index, float value) {
-    if (frame == nullptr) {
-        return;
+void PluginEditor::setParameter(std::int32_t index, float /*value*/) {
+    if (index >= 0 && index < kGroupCount) {
+        changedParameters.fetch_or(std::uint64_t{1} << index, std::memory_order_release);
     }
+}
+
+void PluginEditor::idle() {
+    showChangedParameters();
+    GuiEditor::idle();
+}
+
+void PluginEditor::showChangedParameters() {
+    std::uint64_t changed = changedParameters.exchange(0, std::memory_order_acquire);
+    if (frame == nullptr) {
+        return; // opening shows every value as it is then
+    }
+    for (std::int32_t index = 0; changed != 0; ++index, changed >>= 1) {
+        if ((changed & 1u) != 0) {
+            showParameter(index);
+        }
+    }
+}
+
+void PluginEditor::showParameter(std::int32_t index) {
     if (CControl* control = controlForTag(index)) {
         if (index == param::kFilterType || index == param::kCutoff || index == param::kResonance) {
             showFilterState();
@@ -339,16 +359,14 @@ void PluginEditor::setParameter(std::int32_t index, float value) {
     if (index == param::kLfo1Sync || index == param::kLfo2Sync) {
         // The frequency display shows grid steps while its LFO is synced.
         if (CParamDisplay* display = groups[index + 1].display) {
-            display->setStringConvert(lfoFrequencyFormatter(value));
+            display->setStringConvert(lfoFrequencyFormatter(effect->getParameter(index)));
             display->setDirty();
         }
     }
-    if (index >= 0 && index < kGroupCount) {
-        const ControlGroup& g = groups[index];
-        if (g.knob != nullptr && g.display != nullptr) {
-            g.display->setValue(effect->getDisplayValue(index));
-            g.display->setDirty();
-        }
+    const ControlGroup& g = groups[index];
+    if (g.knob != nullptr && g.display != nullptr) {
+        g.display->setValue(effect->getDisplayValue(index));
+        g.display->setDirty();
     }
 }
 

@@ -10,17 +10,20 @@
 //     which stores the value, comes back here through setParameter (moving
 //     the control to the value the effect holds) and then tells the host;
 //   effect -> control: every setParameter of the effect, from the host or a
-//     program change, lands in setParameter below, which only sets values
-//     and marks views; all drawing happens in the next idle. Nothing there
-//     reports to the host, so a host change is never sent back as automation.
+//     program change, lands in setParameter below, which only records that
+//     the parameter changed; the next idle moves its control to the value the
+//     effect holds and draws it. Nothing there reports to the host, so a host
+//     change is never sent back as automation.
 // The filter display folds "Filter Type", "Cutoff" and "Resonance" into one
 // control and always sends all three, in the order 19, 20, 18.
 //
 // Threads: open, close, idle, valueChanged and the controls' mouse handling
 // run on the host's UI thread. setParameter and postUpdate may come from any
 // thread that sets a parameter (host automation on the audio thread
-// included); they write single values and redraw marks, never draw.
+// included), even while the UI thread closes the editor: they touch no view,
+// only one atomic word of change marks and the update flag.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -69,8 +72,12 @@ public:
     bool open(void* parentWindow) override;
     // [ui thread] Destroys the frame with every view in it.
     void close() override;
-    // [any thread] Shows a parameter's new value at the next idle.
+    // [any thread; never waits or allocates] Shows a parameter's new value at
+    // the next idle.
     void setParameter(std::int32_t index, float value) override;
+    // [ui thread] Moves the controls of the parameters that changed, then
+    // handles events and draws.
+    void idle() override;
 
     // [ui thread] A control moved: the change goes to the effect and the host.
     void valueChanged(CDrawContext* context, CControl* control) override;
@@ -95,6 +102,9 @@ private:
                    std::int32_t tag);
     void addFilterDisplay(CFrame* panel);
     void forgetControls();
+    // [ui thread] The changes recorded since the last idle reach their controls.
+    void showChangedParameters();
+    void showParameter(std::int32_t index);
     // The filter display's state from parameters 19, 20 and 18.
     void showFilterState();
     formatters::Formatter lfoFrequencyFormatter(float syncValue) const;
@@ -112,6 +122,10 @@ private:
     COnOffButton* lfo2Stereo = nullptr;
     FilterDisplay* filterDisplay = nullptr;
     std::map<std::int32_t, CControl*> controlsByTag;
+    // One bit per parameter index, set by setParameter on any thread and taken
+    // by the UI thread's idle.
+    std::atomic<std::uint64_t> changedParameters{0};
+    static_assert(kGroupCount <= 64, "one change mark per parameter in one word");
     GuiBitmap* background;
     // Loaded at each open, released once the controls hold them.
     GuiBitmap* knobFace = nullptr;

@@ -58,8 +58,7 @@ void GuiEditor::idle() {
         platform->processEvents();
         handlingEvents = false;
     }
-    if (updateFlag) {
-        updateFlag = false;
+    if (updateFlag.exchange(false, std::memory_order_acquire)) {
         update();
     }
     if (frame != nullptr) {

@@ -5,6 +5,7 @@
 // tracks the mouse. The host is reached only through `GuiHost`, so the
 // toolkit knows nothing of the effect or the plug-in interface.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -56,8 +57,8 @@ public:
     // handled), then, unless the host is being idled from here: the update
     // step, then the frame's idle.
     virtual void idle();
-    // [any thread]
-    virtual void postUpdate() { updateFlag = true; }
+    // [any thread; never waits] The next idle runs the update step.
+    virtual void postUpdate() { updateFlag.store(true, std::memory_order_release); }
     // [any thread]
     virtual void setParameter(std::int32_t index, float value);
     // [ui thread] The frame's key handling, or -1 without a frame.
@@ -80,7 +81,7 @@ public:
     GuiPlatform* getPlatform() const { return platform.get(); }
     GuiHost* getHost() const { return host; }
     void* getParentWindow() const { return parentWindow; }
-    bool isUpdatePending() const { return updateFlag; }
+    bool isUpdatePending() const { return updateFlag.load(std::memory_order_acquire); }
 
     // Closes the frame now (the frame and every view it holds are released).
     void deleteFrame();
@@ -88,7 +89,7 @@ public:
 protected:
     GuiHost* host;
     void* parentWindow = nullptr;
-    bool updateFlag = false;
+    std::atomic<bool> updateFlag{false};
     CFrame* frame = nullptr;
     GuiEditorRect rect;
     std::uint32_t nextIdleTime = 0;

@@ -129,6 +129,11 @@ class GuiPlatform {
 public:
     virtual ~GuiPlatform() = default;
 
+    // [ui thread, before createWindow] The host's own connection to the window
+    // system its windows live on, when it passes one (on X11 its Display), or
+    // null for the default one. A backend opens its connection to the same place.
+    virtual void setHostConnection(void* /*connection*/) {}
+
     // A child window of `parent` (the host's native window) of the given
     // size, or null when it cannot be made (no parent, no display).
     virtual std::unique_ptr<GuiWindow> createWindow(void* parent, std::int32_t width, std::int32_t height,

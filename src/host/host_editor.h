@@ -13,8 +13,10 @@ public:
 
     // [ui thread] The editor's rectangle; *rect points into the editor.
     virtual bool getRect(vst2::ERect** rect) = 0;
-    // [ui thread] Opens the window inside the host's parent window.
-    virtual bool open(void* parentWindow) = 0;
+    // [ui thread] Opens the window inside the host's parent window. The host
+    // may also pass its own connection to the window system (on X11 its
+    // Display, on which the parent window lives), or null.
+    virtual bool open(void* parentWindow, void* hostConnection) = 0;
     virtual void close() = 0;
     virtual void idle() = 0;
     virtual std::int32_t onKeyDown(vst2::VstKeyCode& key) = 0;

@@ -187,7 +187,8 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
     case effEditGetRect:
         return editor != nullptr && ptr != nullptr ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
     case effEditOpen:
-        return editor != nullptr ? editor->open(ptr) : 0;
+        // value: the host's display connection, from X11 hosts.
+        return editor != nullptr ? editor->open(ptr, reinterpret_cast<void*>(value)) : 0;
     case effEditClose:
         if (editor != nullptr) {
             editor->close();

@@ -17,7 +17,8 @@ public:
     // the effect reports none and `outOfMemoryFlag` is set.
     explicit PluginEffectWithEditor(vst2::HostCallback callback, EditorFactory makeEditor = makeX11Editor);
 
-    // [any thread] Stores the value, then moves the editor's control.
+    // [any thread; never waits or allocates] Stores the value, then marks the
+    // editor's control to move at the editor's next idle.
     void setParameter(int32 index, float value) override;
 };
 

@@ -20,6 +20,7 @@
 
 #include "battery_driver.h"
 #include "host/plugin_host.h"
+#include "support/private_xvfb.h"
 
 #include <fontconfig/fontconfig.h>
 // Last: Xlib's macros (None, Bool, Status...) would clash with the C++ headers.
@@ -478,6 +479,76 @@ TEST(Battery, EditorOpenedAndClosedBetweenBlocksLeavesTheAudioAlone) {
         XDestroyWindow(display, parent);
     }
     XCloseDisplay(display);
+}
+
+// The X server the editor is on goes away in the middle of a session (a
+// remote display dropped, a nested server closed): the host keeps running,
+// the audio is untouched, the editor's side closes quietly, opening it again
+// there fails cleanly, and on a display that is there it opens again.
+TEST(Battery, ALostDisplayLeavesTheHostAndTheAudioAlone) {
+    auto quiet = openModule();
+    auto shown = openModule();
+    ASSERT_TRUE(quiet && shown);
+    PrivateXvfb server;
+    ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
+    Display* lostDisplay = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(lostDisplay, nullptr);
+    const int screen = DefaultScreen(lostDisplay);
+    const Window parent =
+        XCreateSimpleWindow(lostDisplay, RootWindow(lostDisplay, screen), 0, 0, 700, 520, 0,
+                            BlackPixel(lostDisplay, screen), BlackPixel(lostDisplay, screen));
+    XMapWindow(lostDisplay, parent);
+    XSync(lostDisplay, False);
+    ASSERT_EQ(shown->openEditor(parent, lostDisplay), 1);
+
+    Random random(kSeed ^ 0x105du);
+    SignalSource signal;
+    signal.choose(random);
+    Blocks blocks(2);
+    int refused = 0;
+    for (int b = 0; b < 400; ++b) {
+        const Step step = randomStep(random, false);
+        applyStep(*quiet, step);
+        applyStep(*shown, step);
+        if (b == 100) {
+            server.kill();
+        }
+        for (int i = random.between(0, 3); i > 0; --i) {
+            shown->idleEditor();
+        }
+        if (b > 100 && random.chance(0.1)) {
+            shown->closeEditor();
+            refused += shown->openEditor(parent, lostDisplay) == 0 ? 1 : 0;
+        }
+        signal.fill(blocks.inL.data(), blocks.inR.data(), step.frames);
+        runBlock(*quiet, step, blocks.inL.data(), blocks.inR.data(), blocks.left(0), blocks.right(0));
+        runBlock(*shown, step, blocks.inL.data(), blocks.inR.data(), blocks.left(1), blocks.right(1));
+        ASSERT_TRUE(sameSamples(blocks.left(0), blocks.left(1), step.frames))
+            << "block " << b << ": " << step.describe();
+        ASSERT_TRUE(sameSamples(blocks.right(0), blocks.right(1), step.frames)) << b;
+    }
+    EXPECT_GT(refused, 5);
+    shown->closeEditor();
+
+    // On the display that is still there, the editor opens and draws again.
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X server: run under scripts/with-xvfb";
+    const Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 700, 520, 0, 0, 0);
+    XMapWindow(display, other);
+    XSync(display, False);
+    EXPECT_EQ(shown->openEditor(other, display), 1);
+    shown->idleEditor();
+    shown.reset();
+    quiet.reset();
+    XDestroyWindow(display, other);
+    XCloseDisplay(display);
+    // The test's own connection to the lost server is broken too: closed with
+    // handlers that let it go quietly.
+    XSetIOErrorHandler([](Display*) { return 0; });
+    XSetIOErrorExitHandler(
+        lostDisplay, [](Display*, void*) {}, nullptr);
+    XCloseDisplay(lostDisplay);
+    XSetIOErrorHandler(nullptr);
 }
 
 } // namespace

@@ -26,6 +26,11 @@ protected:
         return out;
     }
     void idle() { rig.effect->dispatcher(vst2::effEditIdle, 0, 0, nullptr, 0.0f); }
+    // What a display shows once the next idle has taken the latest changes.
+    std::string shownAtIdle(CParamDisplay* display) {
+        idle();
+        return HeadlessRig::shownText(display);
+    }
     static CPoint centre(const CRect& r) { return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
     CRect rectOf(std::int32_t tag) { return rig.editor().controlForTag(tag)->getViewSize(); }
     void choose(std::int32_t tag, const std::string& entry) {
@@ -109,6 +114,7 @@ TEST_F(Binding, AKnobDragSendsBeginThenAutomationThenEnd) {
     // 30 pixels up at 200 pixels for the whole range.
     EXPECT_FLOAT_EQ(values.back(), 0.65f);
     EXPECT_FLOAT_EQ(rig.effect->getParameter(54), 0.65f);
+    idle();
     EXPECT_EQ(HeadlessRig::shownText(rig.editor().group(54).display), "0.65");
 }
 
@@ -178,20 +184,20 @@ TEST_F(Binding, ButtonsToggleBetweenZeroAndOne) {
 TEST_F(Binding, TheSyncMenuSwitchesTheFrequencyDisplayToGridSteps) {
     CParamDisplay* frequency = rig.editor().group(27).display;
     rig.hostSets(27, 0.5f); // 20 * 0.5^2 = 5 Hz
-    EXPECT_EQ(HeadlessRig::shownText(frequency), "5.00 Hz");
+    EXPECT_EQ(shownAtIdle(frequency), "5.00 Hz");
 
     choose(26, "1/4"); // four grid steps a beat
     rig.hostSets(27, 0.5f);
     // A 0.2 s period at 120 BPM spans 1.6 sixteenths, rounded up to 2 grid steps.
-    EXPECT_EQ(HeadlessRig::shownText(frequency), "2");
+    EXPECT_EQ(shownAtIdle(frequency), "2");
     rig.hostSets(27, 0.0f);
-    EXPECT_EQ(HeadlessRig::shownText(frequency), "--");
+    EXPECT_EQ(shownAtIdle(frequency), "--");
 
     choose(26, "off");
     rig.hostSets(27, 0.5f);
-    EXPECT_EQ(HeadlessRig::shownText(frequency), "5.00 Hz");
+    EXPECT_EQ(shownAtIdle(frequency), "5.00 Hz");
     // LFO 2 was never synced.
-    EXPECT_EQ(HeadlessRig::shownText(rig.editor().group(32).display), "0.05 Hz");
+    EXPECT_EQ(shownAtIdle(rig.editor().group(32).display), "0.05 Hz");
 }
 
 TEST_F(Binding, FilterTypeValuesFoldToTheNearestType) {
@@ -218,6 +224,7 @@ TEST_F(Binding, AResonanceChangeAloneCarriesTheWholeFilterState) {
     rig.effect->setParameter(18, 0.7f);
     rig.effect->setParameter(19, 0.25f);
     rig.hostSets(20, 0.5f);
+    idle();
     float cutoff = 0.0f;
     float resonance = 0.0f;
     std::int32_t type = 0;
@@ -232,9 +239,11 @@ TEST_F(Binding, AProgramChangeMovesEveryControl) {
     rig.effect->setParameter(26, 5.0f);
     rig.effect->setParameterAutomated(5, 0.1f); // kept in program 0 as well
     rig.effect->dispatcher(vst2::effSetProgram, 0, 1, nullptr, 0.0f);
+    idle();
     EXPECT_FLOAT_EQ(rig.editor().group(54).knob->getValue(), 0.5f);
     EXPECT_EQ(rig.editor().getSyncMenu(1)->getCurrentIndex(), 0);
     rig.effect->dispatcher(vst2::effSetProgram, 0, 0, nullptr, 0.0f);
+    idle();
     EXPECT_FLOAT_EQ(rig.editor().group(54).knob->getValue(), 0.9f);
     EXPECT_FLOAT_EQ(rig.editor().group(5).knob->getValue(), 0.1f);
     EXPECT_EQ(rig.editor().getSyncMenu(1)->getCurrentIndex(), 5);

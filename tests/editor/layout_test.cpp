@@ -266,15 +266,15 @@ TEST(LayoutOpen, TheLastEditorToCloseTellsTheBackend) {
     static int parentWindow;
     allClosedCalls = 0;
     const int before = EditorBridge::openEditors();
-    ASSERT_TRUE(a.open(&parentWindow));
-    ASSERT_TRUE(a.open(&parentWindow)); // opened twice, counted once
-    ASSERT_TRUE(b->open(&parentWindow));
+    ASSERT_TRUE(a.open(&parentWindow, nullptr));
+    ASSERT_TRUE(a.open(&parentWindow, nullptr)); // opened twice, counted once
+    ASSERT_TRUE(b->open(&parentWindow, nullptr));
     EXPECT_EQ(EditorBridge::openEditors(), before + 2);
     a.close();
     a.close();
     EXPECT_EQ(allClosedCalls, 0);
-    EXPECT_FALSE(a.open(nullptr)); // a failed open counts as closed
-    b.reset();                     // destroyed while open
+    EXPECT_FALSE(a.open(nullptr, nullptr)); // a failed open counts as closed
+    b.reset();                              // destroyed while open
     EXPECT_EQ(EditorBridge::openEditors(), before);
     EXPECT_EQ(allClosedCalls, before == 0 ? 1 : 0);
 }

@@ -162,7 +162,7 @@ bool drawEditorShot(const ShotRequest& request, std::string& error) {
         HeadlessPlatform& platform = *platformOwned;
         EditorBridge bridge(*effect, std::move(platformOwned));
         static int parentWindow;
-        if (!bridge.open(&parentWindow) || platform.lastWindow() == nullptr) {
+        if (!bridge.open(&parentWindow, nullptr) || platform.lastWindow() == nullptr) {
             error = "the editor could not be opened";
         } else {
             platform.processEvents(); // the window's first paint draws every view

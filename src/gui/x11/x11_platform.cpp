@@ -15,6 +15,7 @@
 
 #include "gui/cairo/cairo_surface.h"
 #include "gui/option_menu.h"
+#include "gui/x11/x11_connection.h"
 
 namespace {
 
@@ -189,7 +190,9 @@ private:
 class X11Platform final : public GuiPlatform {
 public:
     X11Platform() = default;
-    ~X11Platform() override { closeDisplayIfUnused(); }
+    ~X11Platform() override { connection.close(); }
+
+    void setHostConnection(void* hostDisplay) override { hostDisplayName = displayNameOf(hostDisplay); }
 
     std::unique_ptr<GuiWindow> createWindow(void* parent, std::int32_t width, std::int32_t height,
                                             GuiWindowClient& client) override;
@@ -217,8 +220,11 @@ public:
     void processEvents() override;
     bool dispatchPendingPaint() override;
 
-    Display* display() const { return dpy; }
+    // The connection, or null when there is none or it was lost.
+    Display* display() const { return connection.display(); }
     void windowGone(X11Window* window);
+    // After Xlib calls: a lost connection closes the editor's side quietly.
+    void afterCalls();
 
 private:
     bool ensureDisplay();
@@ -226,7 +232,10 @@ private:
     void handleEvent(XEvent& event);
     X11Window* findWindow(Window id) const;
 
-    Display* dpy = nullptr;
+    X11Connection connection;
+    // Where the host's windows live: its own display's name ($DISPLAY when empty).
+    std::string hostDisplayName;
+    bool lossHandled = false;
     std::map<Window, X11Window*> windows;
     std::int32_t eventDepth = 0;
 };
@@ -238,6 +247,7 @@ X11Window::X11Window(X11Platform& platform_, Window window_, GuiWindowClient& cl
       transfer(std::make_unique<PixelTransfer>(platform_.display(), window_)) {}
 
 X11Window::~X11Window() {
+    X11HandlerScope scope;
     Display* dpy = platform.display();
     transfer.reset();
     if (dpy != nullptr && alive) {
@@ -258,6 +268,7 @@ X11Window::~X11Window() {
 }
 
 CPoint X11Window::screenPosition() {
+    X11HandlerScope scope;
     Display* dpy = platform.display();
     if (dpy == nullptr || !alive) {
         return CPoint(0, 0);
@@ -266,23 +277,28 @@ CPoint X11Window::screenPosition() {
     int y = 0;
     Window child = 0;
     XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    platform.afterCalls();
     return CPoint(x, y);
 }
 
 void X11Window::present(GuiSurface& backBuffer, const CRect& area) {
-    if (!alive || area.isEmpty()) {
+    X11HandlerScope scope;
+    if (!alive || area.isEmpty() || platform.display() == nullptr) {
         return;
     }
     transfer->put(backBuffer, area);
     XFlush(platform.display());
+    platform.afterCalls();
 }
 
 void X11Window::setSize(std::int32_t width, std::int32_t height) {
-    if (!alive) {
+    X11HandlerScope scope;
+    if (!alive || platform.display() == nullptr) {
         return;
     }
     XResizeWindow(platform.display(), window, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XFlush(platform.display());
+    platform.afterCalls();
 }
 
 // Expose rectangles of one series are gathered into one update rectangle.
@@ -305,21 +321,41 @@ void X11Window::destroyedByServer() {
 // ---------------------------------------------------------------- X11Platform
 
 bool X11Platform::ensureDisplay() {
-    if (dpy == nullptr) {
-        dpy = XOpenDisplay(nullptr);
+    if (!connection.isOpen()) {
+        lossHandled = false;
+        connection.open(hostDisplayName);
     }
-    return dpy != nullptr;
+    return display() != nullptr;
 }
 
+// The connection lives while a window does; a lost one is closed as soon as no
+// event is being handled, its windows already told they are gone.
 void X11Platform::closeDisplayIfUnused() {
-    if (dpy != nullptr && windows.empty() && eventDepth == 0) {
-        XCloseDisplay(dpy);
-        dpy = nullptr;
+    if (connection.isOpen() && eventDepth == 0 && (windows.empty() || connection.isLost())) {
+        connection.close();
     }
+}
+
+void X11Platform::afterCalls() {
+    if (connection.isLost() && !lossHandled) {
+        lossHandled = true;
+        std::vector<X11Window*> gone;
+        for (const auto& [id, window] : windows) {
+            gone.push_back(window);
+        }
+        for (X11Window* window : gone) {
+            window->destroyedByServer();
+        }
+    }
+    closeDisplayIfUnused();
 }
 
 void X11Platform::windowGone(X11Window* window) {
-    windows.erase(window->id());
+    // A window of a lost connection may share its id with one of a newer connection.
+    auto it = windows.find(window->id());
+    if (it != windows.end() && it->second == window) {
+        windows.erase(it);
+    }
     closeDisplayIfUnused();
 }
 
@@ -330,9 +366,13 @@ X11Window* X11Platform::findWindow(Window id) const {
 
 std::unique_ptr<GuiWindow> X11Platform::createWindow(void* parent, std::int32_t width, std::int32_t height,
                                                      GuiWindowClient& client) {
+    X11HandlerScope scope;
     if (parent == nullptr || width <= 0 || height <= 0 || !ensureDisplay()) {
+        closeDisplayIfUnused();
         return nullptr;
     }
+    Display* dpy = display();
+    const std::uint32_t errorsBefore = connection.errorCount();
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None; // the frame paints every pixel itself
     attributes.border_pixel = 0;
@@ -354,11 +394,20 @@ std::unique_ptr<GuiWindow> X11Platform::createWindow(void* parent, std::int32_t 
     auto window = std::make_unique<X11Window>(*this, id, client);
     windows[id] = window.get();
     XMapWindow(dpy, id);
-    XFlush(dpy);
+    // A parent the server does not know (a host's window on another display,
+    // or one destroyed meanwhile) fails here, not later in the host's face.
+    XSync(dpy, False);
+    if (connection.isLost() || connection.errorCount() != errorsBefore) {
+        window.reset();
+        afterCalls();
+        return nullptr;
+    }
     return window;
 }
 
 std::int32_t X11Platform::pointerState(GuiWindow* window, CPoint* where) {
+    X11HandlerScope scope;
+    Display* dpy = display();
     if (dpy == nullptr || window == nullptr) {
         return 0;
     }
@@ -374,6 +423,7 @@ std::int32_t X11Platform::pointerState(GuiWindow* window, CPoint* where) {
         return 0;
     }
     XQueryPointer(dpy, x11->id(), &root, &child, &rootX, &rootY, &x, &y, &mask);
+    afterCalls();
     if (where != nullptr) {
         *where = CPoint(x, y);
     }
@@ -433,30 +483,36 @@ void X11Platform::handleEvent(XEvent& event) {
 }
 
 void X11Platform::processEvents() {
-    if (dpy == nullptr) {
+    X11HandlerScope scope;
+    if (display() == nullptr) {
+        afterCalls();
         return;
     }
     ++eventDepth;
-    while (dpy != nullptr && XPending(dpy) > 0) {
+    while (display() != nullptr && XPending(display()) > 0) {
         XEvent event;
-        XNextEvent(dpy, &event);
+        XNextEvent(display(), &event);
         handleEvent(event);
     }
     --eventDepth;
-    closeDisplayIfUnused();
+    afterCalls();
 }
 
 bool X11Platform::dispatchPendingPaint() {
-    if (dpy == nullptr) {
+    X11HandlerScope scope;
+    if (display() == nullptr) {
+        afterCalls();
         return false;
     }
     XEvent event;
-    if (!XCheckTypedEvent(dpy, Expose, &event)) {
+    if (!XCheckTypedEvent(display(), Expose, &event)) {
+        afterCalls();
         return false;
     }
     ++eventDepth;
     handleEvent(event);
     --eventDepth;
+    afterCalls();
     return true;
 }
 
@@ -607,6 +663,8 @@ void PopupSession::hover(CPoint screen) {
 
 std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& menu, CPoint screenPosition,
                                     bool rightButton, GuiMenuPainter& painter) {
+    X11HandlerScope scope;
+    Display* dpy = display();
     if (dpy == nullptr || menu.items.empty()) {
         return -1;
     }
@@ -621,7 +679,7 @@ std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& me
         // The click that opened the menu may still hold the pointer for a
         // moment, so the grab is tried for a little while.
         bool grabbed = false;
-        for (int attempt = 0; attempt < 50 && !grabbed; ++attempt) {
+        for (int attempt = 0; attempt < 50 && !grabbed && !connection.isLost(); ++attempt) {
             grabbed =
                 XGrabPointer(dpy, grabWindow, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                              GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
@@ -632,7 +690,8 @@ std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& me
         if (grabbed) {
             XGrabKeyboard(dpy, grabWindow, True, GrabModeAsync, GrabModeAsync, CurrentTime);
             bool done = false;
-            while (!done) {
+            // A server that goes away dismisses the menu.
+            while (!done && !connection.isLost()) {
                 if (XPending(dpy) == 0) {
                     pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
                     poll(&fd, 1, 50);
@@ -720,6 +779,7 @@ std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& me
     }
     XSync(dpy, False);
     --eventDepth;
+    afterCalls();
     return result;
 }
 
