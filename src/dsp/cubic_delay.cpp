@@ -1,15 +1,44 @@
 #include "dsp/cubic_delay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
-namespace {
-
-int32_t wrapSlot(int32_t slot) {
-    return slot < 0 ? slot + kDelayCapacity : slot;
+CubicDelay::CubicDelay() : ring(new double[kDelayCapacity]()) {
+    buffer = ring.get();
+    static_assert(kDelayCapacity == static_cast<int32_t>(kCapacitySeconds * 44100.0));
 }
 
-} // namespace
+int32_t CubicDelay::ringSizeFor(double rate) {
+    const double seconds = kCapacitySeconds * std::min(rate, kLargestRingRate);
+    return seconds >= kSmallestRing ? static_cast<int32_t>(std::ceil(seconds)) : kSmallestRing;
+}
+
+void CubicDelay::setSampleRate(double rate) {
+    SignalComponent::setSampleRate(rate);
+    const int32_t wanted = ringSizeFor(rate);
+    if (wanted == size) {
+        return;
+    }
+    std::unique_ptr<double[]> resized(new (std::nothrow) double[static_cast<std::size_t>(wanted)]());
+    if (resized == nullptr) {
+        return;
+    }
+    ring = std::move(resized);
+    buffer = ring.get();
+    size = wanted;
+    writeIndex = 0;
+    delaySamples = std::min(delaySamples, maxDelaySamples());
+    retargetTaps();
+}
+
+void CubicDelay::retargetTaps() {
+    tap0 = wrapSlot(writeIndex - delaySamples);
+    tap1 = wrapSlot(tap0 - 1);
+    tap2 = wrapSlot(tap0 - 2);
+    tap3 = wrapSlot(tap0 - 3);
+}
 
 double CubicDelay::process(double input) {
     buffer[writeIndex] = input + static_cast<double>(dither);
@@ -43,9 +72,7 @@ double CubicDelay::process(double input) {
 
 void CubicDelay::reset() {
     SignalComponent::reset();
-    for (double& slot : buffer) {
-        slot = 0.0;
-    }
+    std::fill(buffer, buffer + size, 0.0);
 }
 
 float CubicDelay::setDelaySeconds(float seconds) {
@@ -57,13 +84,11 @@ float CubicDelay::setDelaySeconds(float seconds) {
         return delaySeconds;
     }
     int32_t previous = delaySamples;
-    // The four read taps span D + 3 slots behind the write point; a longer
-    // delay would wrap them onto the newest samples (a 4 s request would come
-    // out as a 1-sample delay), so the longest delay keeps them all behind it.
-    if (ceiling > static_cast<float>(kMaxDelaySamples)) {
-        delaySamples = kMaxDelaySamples;
+    const int32_t longest = maxDelaySamples();
+    if (ceiling > static_cast<float>(longest)) {
+        delaySamples = longest;
         fraction = 0.0f;
-        delaySeconds = static_cast<float>(static_cast<double>(kMaxDelaySamples) / sampleRate);
+        delaySeconds = static_cast<float>(static_cast<double>(longest) / sampleRate);
     } else {
         delaySamples = static_cast<int32_t>(ceiling);
         fraction = ceiling - b;
@@ -76,10 +101,7 @@ float CubicDelay::setDelaySeconds(float seconds) {
     double v2 = buffer[tap2];
     double v3 = buffer[tap3];
 
-    tap0 = wrapSlot(writeIndex - delaySamples);
-    tap1 = wrapSlot(tap0 - 1);
-    tap2 = wrapSlot(tap0 - 2);
-    tap3 = wrapSlot(tap0 - 3);
+    retargetTaps();
 
     if (jump >= 4 && jump < 8) {
         // A middling jump would be a step in the output: fade the old read

@@ -80,6 +80,11 @@ void Limiter::setRelease(double seconds) {
         seconds > 0.0 ? std::pow(reference * reference, 2.0 / (seconds * detector.sampleRate)) : 0.0;
 }
 
+void Limiter::retime() {
+    detector.setAttack(std::pow(10.0, thresholdDb / 20.0), attackTime);
+    setRelease(releaseTime);
+}
+
 void Limiter::configureForFeedback() {
     ratio = 100.0;
     inverseRatio = 0.01;

@@ -37,6 +37,9 @@ public:
     // [ui thread] The feedback limiter's configuration: ratio 100, ceiling -6 dB with zero
     // times (threshold -6 dB, detector floor 10^-0.62, about 0.24), attack 2 ms, release 0.2 s.
     void configureForFeedback();
+    // [ui thread] The detector's coefficients again from the set times, after a
+    // rate change.
+    void retime();
 
     EnvelopeFollower detector;          // level detector on power
     double gainReductionDb = 0.0;       // smoothed reduction, dB

@@ -1,8 +1,9 @@
 #pragma once
 
 // The base of every signal component. A component is a plain member of the
-// effect object with its buffers inline: nothing is allocated after
-// construction, and every computation is carried in double precision.
+// effect object; nothing is allocated while processing (the few rings whose
+// length is a time are sized when the rate is set), and every computation is
+// carried in double precision.
 //
 // Thread contract: components are owned by the effect. `process` runs on the
 // audio thread; setters may be called from the UI thread between samples, and

@@ -1,8 +1,10 @@
 #pragma once
 
 // The signal-processing engine: every component of the chain, the host-time
-// snapshot and the coefficient buffer, all inline so that the effect object
-// holds every sample buffer and nothing is allocated while processing.
+// snapshot and the coefficient buffer, inline in the effect object. The rings
+// whose length is a time (the feedback delays, four seconds; the block
+// collector, one second) are sized when the rate is set; nothing is allocated
+// while processing. Everything runs at the host's rate.
 //
 // Per sample: mono mix plus feedback is collected into analysis blocks; each
 // channel runs saturation -> buffer-rate stage -> A section (whitening) ->
@@ -37,8 +39,17 @@ public:
     static constexpr int kCoefficientCount = 100;
     static constexpr int kMaxAnalysisLength = 256;
     static constexpr int kRegistrySize = 19;
-    static constexpr double kNominalRate = 44100.0;
-    static constexpr double kLatticeRate = 11025.0;
+    // The lattices glide once per control step and count their smoothing time
+    // at a quarter of the host's rate (11025 Hz at 44.1 kHz).
+    static constexpr double kLatticeRateDivisor = 4.0;
+    // The buffer-rate window is 1024 samples at full "Block Size" at this rate,
+    // the same length of time at every rate.
+    static constexpr float kWindowReferenceRate = 44100.0f;
+    static constexpr float kWindowSamples = 1024.0f;
+    // The feedback filters' highest cutoff, as a part of the band at 44.1 kHz
+    // and below (22000 of 22050 Hz), in Hz above.
+    static constexpr float kHighestCutoff = 22000.0f;
+    static constexpr float kHighestCutoffRate = 44100.0f;
     static constexpr double kFeedbackRunawayLevel = 1e8; // see the feedback return
 
     // `values` and `engineValues` are the effect's parameter block (stored and
@@ -47,8 +58,15 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // [construction] Fills the registry and gives every component its fixed settings.
+    // [construction] Fills the registry and gives every component the working
+    // rate and its fixed settings.
     void initEngine();
+    // [ui thread, while processing is suspended; allocates] The host's rate:
+    // every component runs at it (the lattices at a quarter of it), and what
+    // each derives from a time or a frequency is derived again. The delay
+    // rings and the block collector are sized for it. Read
+    // `workingSampleRate` for the rate in force.
+    void setSampleRate(float rate);
     // [ui thread, host's resume] Clears every component's signal state.
     void resume();
     // [audio thread] One host block; replacing overwrites the outputs, else adds to them.
@@ -101,6 +119,9 @@ private:
     float mapped(int index) const { return engineValues[index]; }
     float normalized(int index) const { return param::clampUnit(stored(index)); }
     void computeCallValues();
+    std::array<WarpedLatticeFilter*, 4> lattices() {
+        return {&aSections[0], &aSections[1], &sSections[0], &sSections[1]};
+    }
     // [any thread; never waits] Designs both feedback filters from the
     // parameters when a request is outstanding and nobody else is designing.
     void serveFeedbackDesign();

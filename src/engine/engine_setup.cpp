@@ -25,10 +25,9 @@ void Engine::initEngine() {
                 &envelope,
                 &limiter,
                 &collector};
-    // Every component runs at the nominal rate whatever the host's: the host
-    // rate only enters the block length, the delay time and the tempo grid.
+    const double rate = workingSampleRate;
     for (SignalComponent* component : registry) {
-        component->setSampleRate(kNominalRate);
+        component->setSampleRate(rate);
         component->reset();
     }
 
@@ -47,12 +46,12 @@ void Engine::initEngine() {
     collector.setLength(512);
 
     // The lattices glide once per control step, so they are given a quarter
-    // of the nominal rate (11025 Hz) as their own.
-    const double smoothing = std::pow(0.5, 1.0 / (kLatticeRate * 0.001));
-    WarpedLatticeFilter* lattices[] = {&aSections[0], &aSections[1], &sSections[0], &sSections[1]};
-    for (WarpedLatticeFilter* lattice : lattices) {
+    // of the rate as their own.
+    const double latticeRate = rate / kLatticeRateDivisor;
+    const double smoothing = std::pow(0.5, 1.0 / (latticeRate * 0.001));
+    for (WarpedLatticeFilter* lattice : lattices()) {
         lattice->setCoefficientsNow(coefficients, 50);
-        lattice->setSampleRate(kLatticeRate);
+        lattice->setSampleRate(latticeRate);
         lattice->smoothing = smoothing;
     }
 
@@ -64,6 +63,23 @@ void Engine::initEngine() {
 
     // The feedback limiter: ratio 100 under a ceiling of -6 dB.
     limiter.configureForFeedback();
+}
+
+void Engine::setSampleRate(float newRate) {
+    using namespace param;
+    workingSampleRate = newRate;
+    const double rate = newRate;
+    for (SignalComponent* component : registry) {
+        component->setSampleRate(rate);
+    }
+    for (WarpedLatticeFilter* lattice : lattices()) {
+        lattice->setSampleRate(rate / kLatticeRateDivisor);
+        lattice->setSmoothingTime(mapped(kSmoothing));
+    }
+    envelope.setAttackTime(mapped(kEnvAttack));
+    envelope.setReleaseTime(mapped(kEnvRelease));
+    limiter.retime();
+    requestFeedbackDesign();
 }
 
 void Engine::resume() {

@@ -5,6 +5,8 @@
 // the other: a design that finds a filter busy stays requested, and the next
 // control step serves it.
 
+#include <algorithm>
+
 #include "engine/engine.h"
 
 namespace {
@@ -39,7 +41,14 @@ void Engine::serveFeedbackDesign() {
             c = 0.001f;
         }
         const float r = mapped(kResonance);
-        FilterDesign design{c * c * c * 22000.0f, 1.0f, 1.0f, 1.0f, false, true};
+        float frequency = c * c * c * kHighestCutoff;
+        // Below 44.1 kHz the highest cutoff keeps its place in the band, short of
+        // the Nyquist frequency that a design cannot pass.
+        const float fs = workingSampleRate;
+        if (fs < kHighestCutoffRate) {
+            frequency = std::min(frequency, kHighestCutoff * (fs / kHighestCutoffRate));
+        }
+        FilterDesign design{frequency, 1.0f, 1.0f, 1.0f, false, true};
         if (type < 5) {
             design.q = 10.0f * r * r + 1e-10f;
         } else {

@@ -55,15 +55,14 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
     float* outRight = outputs != nullptr ? outputs[1] : nullptr;
     updateDelayTime();
 
-    // The analysis block: "Block Size" as mapped when it was last set (a later
-    // sample-rate change does not remap it), at most the collector's capacity.
+    // The analysis block: "Block Size" in seconds at this rate, at most the collector's capacity.
     const float fs = workingSampleRate;
-    const float blockSamples = std::min(fs * mapped(kBlockSize), 44099.0f);
+    const float blockSamples = std::min(fs * mapped(kBlockSize), static_cast<float>(collector.maxLength()));
     // Written so that a length that is not a number also gives 1 (converting it would be undefined).
     blockLength = blockSamples >= 1.0f ? static_cast<std::int32_t>(blockSamples) : 1;
     collector.setLength(blockLength);
 
-    const float window = 1024.0f * normalized(kBlockSize);
+    const float window = kWindowSamples * normalized(kBlockSize) * (fs / kWindowReferenceRate);
     bufferRateStages[0].setWindow(window);
     bufferRateStages[1].setWindow(window);
 

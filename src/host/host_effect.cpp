@@ -220,8 +220,8 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
     case effConnectOutput:
         return 1;
     case effSetBlockSizeAndSampleRate:
-        blockSize = static_cast<int32>(value);
-        sampleRate = opt;
+        setBlockSize(static_cast<int32>(value));
+        setSampleRate(opt);
         return 1;
     case effGetEffectName:
         return getEffectName(text) ? 1 : 0;

@@ -13,6 +13,11 @@ bool validIndex(std::int32_t index) {
     return index >= 0 && index < param::kCount;
 }
 
+// "Block Size": a length in seconds from 16 samples to fs - 1 samples at the rate fs.
+float blockSizeSeconds(float p, float fs) {
+    return ((fs - 17.0f) * p * p + 16.0f) / fs;
+}
+
 void writeText(char* destination, const char* text) {
     if (destination != nullptr) {
         std::strcpy(destination, text);
@@ -37,11 +42,9 @@ void PluginEffect::setParameter(int32 index, float value) {
     // leave the range the components are built for.
     const float p = clampUnit(value);
     switch (index) {
-    case kBlockSize: {
-        const float fs = engine.workingSampleRate;
-        engineValues[index] = ((fs - 17.0f) * p * p + 16.0f) / fs;
+    case kBlockSize:
+        engineValues[index] = blockSizeSeconds(p, engine.workingSampleRate);
         break;
-    }
     case kStages:
         engineValues[index] = 69.0f * p + 1.0f;
         break;
@@ -106,6 +109,14 @@ void PluginEffect::setParameter(int32 index, float value) {
 
     if (editor != nullptr) {
         editor->postUpdate();
+    }
+}
+
+void PluginEffect::deriveRateDependentValues() {
+    using namespace param;
+    engineValues[kBlockSize] = blockSizeSeconds(clampUnit(values[kBlockSize]), engine.workingSampleRate);
+    if (editor != nullptr) {
+        editor->setParameter(kBlockSize, values[kBlockSize]); // its display shows the new length
     }
 }
 

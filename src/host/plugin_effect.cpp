@@ -99,7 +99,8 @@ void PluginEffect::setSampleRate(float rate) {
         return;
     }
     sampleRate = rate;
-    engine.workingSampleRate = rate;
+    engine.setSampleRate(rate);
+    deriveRateDependentValues();
 }
 
 void PluginEffect::setBlockSize(int32 size) {

@@ -136,7 +136,8 @@ TEST(CubicDelay, MiddlingTapJumpsBlendTheOldNeighbourhood) {
         // With the rate a power of two, (D + 1) / 1024 s is exactly D samples.
         delay->setDelaySeconds(static_cast<float>(c.from + 1) / 1024.0f);
         ASSERT_EQ(delay->getDelaySamples(), c.from);
-        for (int32_t i = 0; i < kDelayCapacity; ++i) {
+        const int32_t size = delay->size;
+        for (int32_t i = 0; i < size; ++i) {
             delay->buffer[i] = 1000.0 + i;
         }
         delay->setDelaySeconds(static_cast<float>(c.to + 1) / 1024.0f);
@@ -146,8 +147,8 @@ TEST(CubicDelay, MiddlingTapJumpsBlendTheOldNeighbourhood) {
         const float newWeights[4] = {0.8f, 0.6f, 0.4f, 0.2f};
         const int32_t writeIndex = delay->writeIndex;
         for (int32_t k = 0; k < 4; ++k) {
-            int32_t oldSlot = (writeIndex - c.from - k + kDelayCapacity) % kDelayCapacity;
-            int32_t newSlot = (writeIndex - c.to - k + kDelayCapacity) % kDelayCapacity;
+            int32_t oldSlot = (writeIndex - c.from - k + size) % size;
+            int32_t newSlot = (writeIndex - c.to - k + size) % size;
             double expected = c.blends ? static_cast<double>(oldWeights[k]) * (1000.0 + oldSlot) +
                                              static_cast<double>(newWeights[k]) * (1000.0 + newSlot)
                                        : 1000.0 + newSlot;
@@ -156,7 +157,7 @@ TEST(CubicDelay, MiddlingTapJumpsBlendTheOldNeighbourhood) {
         }
         // Nothing else in the ring is touched.
         int changed = 0;
-        for (int32_t i = 0; i < kDelayCapacity; ++i) {
+        for (int32_t i = 0; i < size; ++i) {
             changed += delay->buffer[i] != 1000.0 + i ? 1 : 0;
         }
         EXPECT_EQ(changed, c.blends ? 4 : 0);

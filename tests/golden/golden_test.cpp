@@ -176,7 +176,7 @@ std::map<std::string, std::string> readGolden() {
 }
 
 // The rates the golden holds, and the settings at each.
-const int kRates[] = {44100};
+const int kRates[] = {44100, 48000, 96000};
 
 TEST(WholeChainGolden, EverySettingRendersAsRecorded) {
     std::vector<std::string> computed;

@@ -284,17 +284,42 @@ TEST(HostTime, MissingOrInvalidTempoIsTakenAs120) {
     EXPECT_EQ(effect->engine.hostTime.songPosition, 0.0);
 }
 
-TEST(SampleRate, BlockSizeKeepsItsMappingUntilSetAgain) {
+// A host that sets the rate after the program was applied gets the block
+// length of its rate at once, not of the rate in force when it was set.
+TEST(SampleRate, BlockSizeFollowsTheRate) {
     auto effect = makeEffect();
-    const float at44 = effect->getDisplayValue(kBlockSize);
     effect->setSampleRate(48000.0f);
-    EXPECT_EQ(effect->getDisplayValue(kBlockSize), at44);
-    effect->setParameter(kBlockSize, 0.5f);
     EXPECT_NEAR(effect->getDisplayValue(kBlockSize), (0.25 * (48000 - 17) + 16) / 48000.0, 1e-7);
+    effect->setParameter(kBlockSize, 1.0f);
+    effect->setSampleRate(8000.0f);
+    EXPECT_NEAR(effect->getDisplayValue(kBlockSize), 7999.0 / 8000.0, 1e-7); // fs - 1 samples
 
     for (float bad : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN()}) {
         effect->setSampleRate(bad);
-        EXPECT_EQ(effect->engine.workingSampleRate, 48000.0f);
+        EXPECT_EQ(effect->engine.workingSampleRate, 8000.0f);
+    }
+    // The opcode that sets both reaches the engine too.
+    effect->dispatcher(vst2::effSetBlockSizeAndSampleRate, 0, 256, nullptr, 96000.0f);
+    EXPECT_EQ(effect->engine.workingSampleRate, 96000.0f);
+    EXPECT_EQ(effect->getBlockSize(), 256);
+    EXPECT_NEAR(effect->getDisplayValue(kBlockSize), 95999.0 / 96000.0, 1e-7);
+}
+
+// The envelope's attack law: after its attack time a rise has covered three
+// quarters of the step, at any rate.
+TEST(SampleRate, TheEnvelopeAttacksInSeconds) {
+    const float attack = std::cbrt(0.1f); // "Env. Attack" is p^3 seconds: 0.1 s
+    for (float rate : {44100.0f, 96000.0f}) {
+        auto effect = makeEffect();
+        effect->setSampleRate(rate);
+        effect->setParameter(kEnvAttack, attack);
+        const int samples = static_cast<int>(std::lround(0.1 * rate));
+        StereoBlock block(samples);
+        for (int i = 0; i < samples; ++i) {
+            block.inL[i] = block.inR[i] = 0.5f; // a step of mean power 0.25
+        }
+        effect->processReplacing(block.inputs(), block.outputs(), samples);
+        EXPECT_NEAR(effect->engine.envelope.lastOutput, 0.75 * 0.25, 0.002) << rate;
     }
 }
 

@@ -501,9 +501,6 @@ int run(const std::vector<std::string>& arguments) {
     host.transport().startBeat = options.startBeat;
     host.setSamplePosition(0.0);
     host.open(sampleRate, options.blockSize);
-    // Values the plug-in derives from the sample rate are derived when a value is set: the current
-    // program is applied again now that the plug-in knows this run's rate.
-    host.setProgram(host.program());
     applySettings(host, options);
 
     if (options.info) {
