@@ -85,13 +85,11 @@ bool Biquad::retune(float frequency) {
     return designed;
 }
 
-bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
-    type = newType;
-    designRecord = record;
-    if (newType < 0 || newType >= kTypeCount) {
-        return false;
-    }
+namespace {
 
+// The coefficients c = {b0, b1, b2, a0, a1, a2} of a design, into locals first:
+// a design that divides by zero must not replace the coefficients in force.
+void cookbook(int32_t type, const FilterDesign& record, double sampleRate, double pi, double c[6]) {
     const auto f0 = static_cast<double>(record.frequency);
     const auto q = static_cast<double>(record.q);
     const auto gain = static_cast<double>(record.gain);
@@ -103,10 +101,7 @@ bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
     const double shelf = std::sqrt(gain) / q * sn;
     const double amp = gain;
 
-    // Computed into locals first: a design that divides by zero must not
-    // replace the coefficients in force.
-    double c[6] = {}; // b0, b1, b2, a0, a1, a2
-    switch (newType) {
+    switch (type) {
     case 0:
         c[0] = (1.0 - cs) / 2.0;
         c[1] = 1.0 - cs;
@@ -184,7 +179,17 @@ bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
         break;
     }
     }
+}
 
+} // namespace
+
+bool designBiquad(int32_t type, const FilterDesign& record, double sampleRate, BiquadCoefficients& out,
+                  double pi) {
+    if (type < 0 || type >= Biquad::kTypeCount) {
+        return false;
+    }
+    double c[6] = {}; // b0, b1, b2, a0, a1, a2
+    cookbook(type, record, sampleRate, pi, c);
     const double n[5] = {c[0] / c[3], c[1] / c[3], c[2] / c[3], c[4] / c[3], c[5] / c[3]};
     for (double value : n) {
         if (!std::isfinite(value)) {
@@ -196,12 +201,24 @@ bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
             return false;
         }
     }
-    b0 = c[0];
-    b1 = c[1];
-    b2 = c[2];
-    a0 = c[3];
-    a1 = c[4];
-    a2 = c[5];
+    out = BiquadCoefficients{{c[0], c[1], c[2]}, {c[3], c[4], c[5]}};
+    return true;
+}
+
+bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
+    type = newType;
+    designRecord = record;
+    BiquadCoefficients c;
+    if (!designBiquad(newType, record, sampleRate, c, pi)) {
+        return false;
+    }
+    b0 = c.b[0];
+    b1 = c.b[1];
+    b2 = c.b[2];
+    a0 = c.a[0];
+    a1 = c.a[1];
+    a2 = c.a[2];
+    const double n[5] = {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
     nb0 = n[0];
     nb1 = n[1];
     nb2 = n[2];

@@ -16,6 +16,19 @@ struct FilterDesign {
     bool unitPeakBandpass = true; // type 2 peaks at 0 dB (true) or at Q (false)
 };
 
+// The raw coefficients of a design: the numerator b0..b2 and the denominator a0..a2.
+struct BiquadCoefficients {
+    double b[3] = {};
+    double a[3] = {};
+};
+
+// [any thread] The design of `record` as type 0..8 (below) at `sampleRate`;
+// false, leaving `out` alone, for a type outside 0..8 and for a design that
+// comes out non-finite. The filter display draws its curve from this too.
+// (A filter passes the pi it stores, as every component does.)
+bool designBiquad(int32_t type, const FilterDesign& record, double sampleRate, BiquadCoefficients& out,
+                  double pi = 3.14159265358979323846);
+
 // Second-order IIR filter in direct form I:
 //   y = nb0 x + nb1 x1 + nb2 x2 - na1 y1 - na2 y2
 // a0..a2, b0..b2 are the raw coefficients of the last accepted design and

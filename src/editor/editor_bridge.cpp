@@ -22,7 +22,8 @@ void EffectGuiHost::endEdit(std::int32_t index) {
 
 EditorBridge::EditorBridge(PluginEffect& effect, std::unique_ptr<GuiPlatform> platform,
                            AllClosedHook allClosed)
-    : guiHost(effect), pluginEditor(std::make_unique<PluginEditor>(&effect, &guiHost, std::move(platform))),
+    : effectForEditor(effect), guiHost(effect),
+      pluginEditor(std::make_unique<PluginEditor>(&effectForEditor, &guiHost, std::move(platform))),
       allClosedHook(allClosed) {}
 
 EditorBridge::~EditorBridge() {

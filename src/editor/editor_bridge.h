@@ -13,6 +13,22 @@
 
 #include "editor/plugin_editor.h"
 #include "host/host_editor.h"
+#include "host/plugin_effect.h"
+
+// The effect as the editor sees it.
+class EffectForEditor final : public EditorEffect {
+public:
+    explicit EffectForEditor(PluginEffect& effect_) : effect(effect_) {}
+
+    float getParameter(std::int32_t index) override { return effect.getParameter(index); }
+    float getDisplayValue(std::int32_t index) override { return effect.getDisplayValue(index); }
+    void setParameterAutomated(std::int32_t index, float value) override {
+        effect.setParameterAutomated(index, value);
+    }
+
+private:
+    PluginEffect& effect;
+};
 
 // The host as the toolkit sees it, over the effect's host calls.
 class EffectGuiHost final : public GuiHost {
@@ -68,6 +84,7 @@ private:
     // UI thread, but nothing here relies on it being one thread.
     static inline std::atomic<int> openCount{0};
 
+    EffectForEditor effectForEditor;
     EffectGuiHost guiHost;
     std::unique_ptr<PluginEditor> pluginEditor;
     AllClosedHook allClosedHook;

@@ -12,10 +12,6 @@ namespace {
 // checks the current type.
 constexpr std::int32_t kMenuStyle = 0x1600;
 
-const char* const kTypeNames[FilterDisplay::kTypeCount] = {
-    "Lowpass", "Highpass", "Bandpass", "Bandstop", "Allpass", "Low Shelf", "High Shelf", "Peaking",
-};
-
 // The 256 curve points run from about 0.00228 to 0.9765 of the Nyquist
 // frequency, evenly on a logarithmic scale.
 constexpr float kFirstOffset = 0.0009070295f;
@@ -47,8 +43,7 @@ FilterDisplay::FilterDisplay(const CRect& size_, CControlListener* listener_, st
       dragTag(dragTag_), curveColor(curveColor_), width(size_.width()), height(size_.height()) {
     backColor = backColor_;
     frameColor = frameColor_;
-    filter.setSampleRate(2.0);
-    for (const char* name : kTypeNames) {
+    for (const char* name : param::kFilterTypeNames) {
         addEntry(name);
     }
     COptionMenu::setValue(0.0f);
@@ -139,10 +134,10 @@ void FilterDisplay::computeResponse() {
     design.delayParameter = 1.0f;
     design.bandwidthMode = false;
     design.unitPeakBandpass = true;
-    filter.design(type, design);
-    double a[3];
-    double b[3];
-    filter.getCoefficients(a, b);
+    // A design that cannot be made leaves the last one drawn.
+    designBiquad(type, design, kCurveSampleRate, coefficients);
+    const double* a = coefficients.a;
+    const double* b = coefficients.b;
 
     const double bSum = b[0] * b[0] + b[1] * b[1] + b[2] * b[2];
     const double bCross = b[1] * (b[0] + b[2]);

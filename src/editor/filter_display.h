@@ -7,8 +7,8 @@
 // click opens a pop-up of the eight filter types. It is an option menu whose
 // entries are the type names; drawing and mouse handling are its own.
 //
-// The curve comes from a private biquad designed at a nominal sample rate of
-// 2, so a design frequency of 1 is the Nyquist frequency. The control's value
+// The curve comes from the feedback filter's own design, made at a sample rate
+// of 2, so a design frequency of 1 is the Nyquist frequency. The control's value
 // carries no parameter: while dragging it is a change code of the pointer
 // position (a new position counts as a change); the listener reads the state
 // back with getFilterState.
@@ -17,13 +17,15 @@
 
 #include <cstdint>
 
+#include "common/parameter_table.h"
 #include "dsp/biquad.h"
 #include "gui/option_menu.h"
 
 class FilterDisplay : public COptionMenu {
 public:
     static constexpr std::int32_t kPoints = 256;
-    static constexpr std::int32_t kTypeCount = 8;
+    static constexpr std::int32_t kTypeCount = param::kFilterTypeCount;
+    static constexpr double kCurveSampleRate = 2.0;
     static constexpr std::int32_t kNameSize = 64;
     // Shift held while dragging divides the pointer's travel by this much.
     static constexpr float kDefaultFineFactor = 10.0f;
@@ -85,7 +87,7 @@ private:
     COffscreenContext* backgroundBuffer = nullptr;
     COffscreenContext* workBuffer = nullptr;
     float fineFactor = kDefaultFineFactor;
-    Biquad filter;
+    BiquadCoefficients coefficients; // of the last design drawn
     // Set while the type pop-up is open, so the chosen entry becomes the type
     // before the listener hears of it.
     bool choosingType = false;

@@ -10,16 +10,13 @@
 
 namespace {
 
-using formatters::Formatter;
-
 // One knob group: the label's top-left corner is 6 pixels left of the
 // anchor, the knob hangs 14 pixels below it, the display 2 below the knob.
+// Labels, lists and value formats come from the parameter table.
 struct GroupLayout {
     std::int32_t tag;
-    const char* label;
     std::int32_t x;
     std::int32_t y;
-    Formatter formatter; // null: the display's own "%2.2f"
 };
 
 constexpr std::int32_t kLabelLeft = -6;
@@ -31,54 +28,27 @@ constexpr std::int32_t kDisplayBottom = 58;
 
 // Analysis, A section, S section, delay.
 constexpr GroupLayout kUpperGroups[] = {
-    {2, "Stages", 30, 30, formatters::formatCount},
-    {1, "Block", 85, 30, formatters::formatMilliseconds},
-    {3, "Smooth", 30, 100, nullptr},
-    {4, "Warp", 170, 30, nullptr},
-    {5, "Resonance", 225, 30, nullptr},
-    {9, "Saturation", 170, 100, nullptr},
-    {11, "BufRate", 225, 100, nullptr},
-    {10, "Decimation", 170, 170, nullptr},
-    {6, "Rotate", 225, 170, nullptr},
-    {13, "Warp", 310, 30, nullptr},
-    {15, "Resonance", 365, 30, nullptr},
-    {14, "Rotate", 310, 100, nullptr},
-    {16, "Delay", 450, 30, nullptr},
-    {17, "Feedback", 505, 30, nullptr},
+    {param::kStages, 30, 30},       {param::kBlockSize, 85, 30},    {param::kSmoothing, 30, 100},
+    {param::kAWarp, 170, 30},       {param::kARes, 225, 30},        {param::kSaturation, 170, 100},
+    {param::kBufferRate, 225, 100}, {param::kDecimation, 170, 170}, {param::kARotate, 225, 170},
+    {param::kSWarp, 310, 30},       {param::kSRes, 365, 30},        {param::kSRotate, 310, 100},
+    {param::kDelay, 450, 30},       {param::kFeedback, 505, 30},
 };
-constexpr GroupLayout kOutputGroups[] = {
-    {54, "Mix", 590, 30, nullptr},
-    {53, "Out", 590, 100, nullptr},
-};
-// The modulation amounts of LFO 1, LFO 2 and the envelope follower; the LFO
-// frequency knobs (27, 32) take their formatter from the sync menus.
-constexpr GroupLayout kLfo1Groups[] = {
-    {45, "A Warp", 270, 260, nullptr}, {43, "Dec", 325, 260, nullptr},   {44, "BufRate", 380, 260, nullptr},
-    {41, "S Warp", 435, 260, nullptr}, {42, "S Res", 490, 260, nullptr}, {46, "Fb Cut", 545, 260, nullptr},
-};
-constexpr GroupLayout kLfo2Groups[] = {
-    {51, "A Warp", 270, 330, nullptr}, {49, "Dec", 325, 330, nullptr},   {50, "BufRate", 380, 330, nullptr},
-    {47, "S Warp", 435, 330, nullptr}, {48, "S Res", 490, 330, nullptr}, {52, "Fb Cut", 545, 330, nullptr},
-};
-constexpr GroupLayout kEnvelopeGroups[] = {
-    {23, "Env. Att", 120, 400, formatters::formatTime},
-    {24, "Env. Rel", 175, 400, formatters::formatTime},
-    {39, "A Warp", 270, 400, nullptr},
-    {37, "Dec", 325, 400, nullptr},
-    {38, "BufRate", 380, 400, nullptr},
-    {35, "S Warp", 435, 400, nullptr},
-    {36, "S Res", 490, 400, nullptr},
-    {40, "Fb Cut", 545, 400, nullptr},
-};
-const CPoint kLfo1FrequencyAnchor(175, 260);
-const CPoint kLfo2FrequencyAnchor(175, 330);
-
-constexpr const char* kShapeEntries[] = {"sine", "tri", "saw up", "saw dn", "square", "exp", "s & h", "rand"};
-constexpr const char* kSyncEntries[] = {"off",  "4/1",   "1/1",   "1/2",    "1/4",   "1/8",   "1/16",  "1/32",
-                                        "1/64", "1/4 T", "1/8 T", "1/16 T", "1/4 D", "1/8 D", "1/16 D"};
-constexpr std::int32_t kShapeCount = static_cast<std::int32_t>(std::size(kShapeEntries));
-constexpr std::int32_t kSyncCount = static_cast<std::int32_t>(std::size(kSyncEntries));
-static_assert(kSyncCount == param::kSyncDivisionCount);
+constexpr GroupLayout kOutputGroups[] = {{param::kMix, 590, 30}, {param::kOut, 590, 100}};
+// The modulation amounts of LFO 1, LFO 2 and the envelope follower, each row in
+// the order A warp, decimation, buffer rate, S warp, S resonance, feedback cutoff.
+constexpr param::RouteTarget kRowTargets[] = {param::kTargetAWarp,      param::kTargetDecimation,
+                                              param::kTargetBufferRate, param::kTargetSWarp,
+                                              param::kTargetSRes,       param::kTargetCutoff};
+constexpr std::int32_t kRowLeft = 270;
+constexpr std::int32_t kRowStep = 55;
+constexpr std::int32_t kLfo1RowTop = 260;
+constexpr std::int32_t kLfo2RowTop = 330;
+constexpr std::int32_t kEnvelopeRowTop = 400;
+constexpr GroupLayout kEnvelopeTimes[] = {{param::kEnvAttack, 120, kEnvelopeRowTop},
+                                          {param::kEnvRelease, 175, kEnvelopeRowTop}};
+const CPoint kLfo1FrequencyAnchor(175, kLfo1RowTop);
+const CPoint kLfo2FrequencyAnchor(175, kLfo2RowTop);
 
 const CRect kDelaySyncRect(500, 202, 550, 214);
 const CRect kLfo1ShapeRect(115, 275, 165, 287);
@@ -89,19 +59,6 @@ const CRect kPathButtonRect(500, 217, 550, 234);
 const CRect kLfo1StereoRect(230, 281, 252, 295);
 const CRect kLfo2StereoRect(230, 351, 252, 365);
 const CRect kFilterDisplayRect(445, 100, 550, 200);
-
-// A sync menu's stored value is its entry index: "off" is 0.
-constexpr float kSyncOnThreshold = 0.5f;
-
-// The filter type travels as type / 10 and comes back as the integer part of
-// value * 10 + 0.5; values no int can hold give no type.
-std::int32_t filterTypeOf(float stored) {
-    const float scaled = stored * 10.0f + 0.5f;
-    if (!(scaled > -1000.0f && scaled < 1000.0f)) {
-        return -1;
-    }
-    return static_cast<std::int32_t>(scaled);
-}
 
 // The editor's menu look. Items get a little room after their text: the
 // longest entries ("High Shelf", "1/16 D") would otherwise touch the pop-up's
@@ -129,7 +86,7 @@ template <typename View> void styleBox(View* view) {
 
 } // namespace
 
-PluginEditor::PluginEditor(PluginEffect* effect_, GuiHost* host_, std::unique_ptr<GuiPlatform> platform_)
+PluginEditor::PluginEditor(EditorEffect* effect_, GuiHost* host_, std::unique_ptr<GuiPlatform> platform_)
     : GuiEditor(host_, std::move(platform_)), effect(effect_), menuScheme(new EditorMenuScheme()),
       background(new GuiBitmap(kBackgroundId)) {
     rect.top = 0;
@@ -166,8 +123,9 @@ COptionMenu* PluginEditor::getSyncMenu(std::int32_t which) const {
     }
 }
 
-Formatter PluginEditor::lfoFrequencyFormatter(float syncValue) const {
-    return syncValue < kSyncOnThreshold ? formatters::formatHertz : formatters::formatSyncRatio;
+formatters::Formatter PluginEditor::formatterFor(std::int32_t tag) {
+    const int sync = param::syncIndexOf(tag);
+    return param::knobFormatter(tag, sync >= 0 ? effect->getParameter(sync) : 0.0f);
 }
 
 bool PluginEditor::open(void* parentWindow_) {
@@ -184,7 +142,7 @@ bool PluginEditor::open(void* parentWindow_) {
     menuScheme->setFont(kFont);
 
     // The panel is built complete before the editor shows it as open: a
-    // parameter change arriving meanwhile finds no frame and moves nothing.
+    // parameter change arriving meanwhile is shown at the first idle.
     auto* panel =
         new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), parentWindow_, this);
     if (!panel->isOpen()) {
@@ -197,39 +155,7 @@ bool PluginEditor::open(void* parentWindow_) {
     knobHandle = new GuiBitmap(kKnobHandleId);
     stereoBitmap = new GuiBitmap(kStereoButtonId);
     pathBitmap = new GuiBitmap(kPathButtonId);
-
-    for (const GroupLayout& g : kUpperGroups) {
-        addControlGroup(panel, groups[g.tag], CPoint(g.x, g.y), g.label, g.tag, g.formatter);
-    }
-    addFilterDisplay(panel);
-    addParameterMenu(panel, delaySync, kDelaySyncRect, kSyncEntries, kSyncCount, param::kDelaySync);
-    addButton(panel, pathButton, kPathButtonRect, pathBitmap, param::kCrossSwitch);
-    for (const GroupLayout& g : kOutputGroups) {
-        addControlGroup(panel, groups[g.tag], CPoint(g.x, g.y), g.label, g.tag, g.formatter);
-    }
-
-    addParameterMenu(panel, lfo1Shape, kLfo1ShapeRect, kShapeEntries, kShapeCount, param::kLfo1Shape);
-    addParameterMenu(panel, lfo1Sync, kLfo1SyncRect, kSyncEntries, kSyncCount, param::kLfo1Sync);
-    addControlGroup(panel, groups[param::kLfo1Freq], kLfo1FrequencyAnchor, "LFO Freq", param::kLfo1Freq,
-                    lfoFrequencyFormatter(effect->getParameter(param::kLfo1Sync)));
-    addButton(panel, lfo1Stereo, kLfo1StereoRect, stereoBitmap, param::kLfo1Stereo);
-    for (const GroupLayout& g : kLfo1Groups) {
-        addControlGroup(panel, groups[g.tag], CPoint(g.x, g.y), g.label, g.tag, g.formatter);
-    }
-
-    addParameterMenu(panel, lfo2Shape, kLfo2ShapeRect, kShapeEntries, kShapeCount, param::kLfo2Shape);
-    addParameterMenu(panel, lfo2Sync, kLfo2SyncRect, kSyncEntries, kSyncCount, param::kLfo2Sync);
-    addControlGroup(panel, groups[param::kLfo2Freq], kLfo2FrequencyAnchor, "LFO Freq", param::kLfo2Freq,
-                    lfoFrequencyFormatter(effect->getParameter(param::kLfo2Sync)));
-    addButton(panel, lfo2Stereo, kLfo2StereoRect, stereoBitmap, param::kLfo2Stereo);
-    for (const GroupLayout& g : kLfo2Groups) {
-        addControlGroup(panel, groups[g.tag], CPoint(g.x, g.y), g.label, g.tag, g.formatter);
-    }
-
-    for (const GroupLayout& g : kEnvelopeGroups) {
-        addControlGroup(panel, groups[g.tag], CPoint(g.x, g.y), g.label, g.tag, g.formatter);
-    }
-
+    addControls(panel);
     // The controls hold their own references now.
     for (GuiBitmap** bitmap : {&knobFace, &knobHandle, &stereoBitmap, &pathBitmap}) {
         (*bitmap)->release();
@@ -237,6 +163,47 @@ bool PluginEditor::open(void* parentWindow_) {
     }
     frame = panel;
     return true;
+}
+
+// Every control, in drawing order.
+void PluginEditor::addControls(CFrame* panel) {
+    for (const GroupLayout& g : kUpperGroups) {
+        addControlGroup(panel, CPoint(g.x, g.y), g.tag);
+    }
+    addFilterDisplay(panel);
+    addParameterMenu(panel, delaySync, kDelaySyncRect, param::kDelaySync);
+    addButton(panel, pathButton, kPathButtonRect, pathBitmap, param::kCrossSwitch);
+    for (const GroupLayout& g : kOutputGroups) {
+        addControlGroup(panel, CPoint(g.x, g.y), g.tag);
+    }
+    addLfoRow(panel, param::kSourceLfo1, kLfo1RowTop);
+    addLfoRow(panel, param::kSourceLfo2, kLfo2RowTop);
+    for (const GroupLayout& g : kEnvelopeTimes) {
+        addControlGroup(panel, CPoint(g.x, g.y), g.tag);
+    }
+    addRouteRow(panel, param::kSourceEnvelope, kEnvelopeRowTop);
+}
+
+// An LFO's shape and sync menus, its frequency, its stereo button and its routes.
+void PluginEditor::addLfoRow(CFrame* panel, param::RouteSource lfo, std::int32_t top) {
+    const bool first = lfo == param::kSourceLfo1;
+    addParameterMenu(panel, first ? lfo1Shape : lfo2Shape, first ? kLfo1ShapeRect : kLfo2ShapeRect,
+                     first ? param::kLfo1Shape : param::kLfo2Shape);
+    addParameterMenu(panel, first ? lfo1Sync : lfo2Sync, first ? kLfo1SyncRect : kLfo2SyncRect,
+                     first ? param::kLfo1Sync : param::kLfo2Sync);
+    addControlGroup(panel, first ? kLfo1FrequencyAnchor : kLfo2FrequencyAnchor,
+                    first ? param::kLfo1Freq : param::kLfo2Freq);
+    addButton(panel, first ? lfo1Stereo : lfo2Stereo, first ? kLfo1StereoRect : kLfo2StereoRect, stereoBitmap,
+              first ? param::kLfo1Stereo : param::kLfo2Stereo);
+    addRouteRow(panel, lfo, top);
+}
+
+void PluginEditor::addRouteRow(CFrame* panel, param::RouteSource source, std::int32_t top) {
+    std::int32_t x = kRowLeft;
+    for (param::RouteTarget target : kRowTargets) {
+        addControlGroup(panel, CPoint(x, top), param::routeIndex(source, target));
+        x += kRowStep;
+    }
 }
 
 void PluginEditor::close() {
@@ -254,12 +221,12 @@ void PluginEditor::forgetControls() {
     controlsByTag.clear();
 }
 
-void PluginEditor::addControlGroup(CFrame* panel, ControlGroup& slot, CPoint anchor, const char* labelText,
-                                   std::int32_t tag, Formatter formatter) {
+void PluginEditor::addControlGroup(CFrame* panel, CPoint anchor, std::int32_t tag) {
     const std::int32_t x = anchor.h;
     const std::int32_t y = anchor.v;
 
-    auto* label = new CTextLabel(CRect(x + kLabelLeft, y, x + kLabelRight, y + kLabelHeight), labelText);
+    auto* label = new CTextLabel(CRect(x + kLabelLeft, y, x + kLabelRight, y + kLabelHeight),
+                                 param::kParameters[static_cast<std::size_t>(tag)].label);
     styleBox(label);
 
     const CRect knobRect(x, y + kKnobTop, x + knobFace->getWidth(), y + kKnobTop + knobFace->getHeight());
@@ -272,25 +239,24 @@ void PluginEditor::addControlGroup(CFrame* panel, ControlGroup& slot, CPoint anc
         new CParamDisplay(CRect(x + kLabelLeft, y + kDisplayTop, x + kLabelRight, y + kDisplayBottom));
     styleBox(display);
     display->setValue(effect->getDisplayValue(tag));
-    if (formatter != nullptr) {
-        display->setStringConvert(formatter);
-    }
+    display->setStringConvert(formatterFor(tag));
 
     panel->addView(label);
     panel->addView(knob);
     panel->addView(display);
+    ControlGroup& slot = groups[tag];
     slot.label = label;
     slot.knob = knob;
     slot.display = display;
 }
 
 void PluginEditor::addParameterMenu(CFrame* panel, COptionMenu*& slot, const CRect& menuRect,
-                                    const char* const* entries, std::int32_t entryCount, std::int32_t tag) {
+                                    std::int32_t tag) {
     auto* menu = new COptionMenu(menuRect, this, tag, nullptr, nullptr, 0);
     menu->setScheme(menuScheme);
     styleBox(menu);
-    for (std::int32_t i = 0; i < entryCount; ++i) {
-        menu->addEntry(entries[i], i);
+    for (std::int32_t i = 0; i < param::listSize(tag); ++i) {
+        menu->addEntry(param::listEntry(tag, i), i);
     }
     controlsByTag[tag] = menu;
     menu->setValue(effect->getParameter(tag));
@@ -321,7 +287,7 @@ void PluginEditor::addFilterDisplay(CFrame* panel) {
 void PluginEditor::showFilterState() {
     filterDisplay->setFilterState(effect->getParameter(param::kCutoff),
                                   effect->getParameter(param::kResonance),
-                                  filterTypeOf(effect->getParameter(param::kFilterType)));
+                                  param::filterTypeOfStored(effect->getParameter(param::kFilterType)));
 }
 
 void PluginEditor::setParameter(std::int32_t index, float /*value*/) {
@@ -359,7 +325,7 @@ void PluginEditor::showParameter(std::int32_t index) {
     if (index == param::kLfo1Sync || index == param::kLfo2Sync) {
         // The frequency display shows grid steps while its LFO is synced.
         if (CParamDisplay* display = groups[index + 1].display) {
-            display->setStringConvert(lfoFrequencyFormatter(effect->getParameter(index)));
+            display->setStringConvert(formatterFor(index + 1));
             display->setDirty();
         }
     }

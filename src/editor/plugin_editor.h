@@ -28,12 +28,13 @@
 #include <map>
 #include <memory>
 
-#include "editor/formatters.h"
+#include "common/parameter_table.h"
+#include "common/value_text.h"
+#include "editor/editor_effect.h"
 #include "gui/control.h"
 #include "gui/gui_editor.h"
 #include "gui/option_menu.h"
 #include "gui/param_display.h"
-#include "host/plugin_effect.h"
 
 class FilterDisplay;
 class GuiBitmap;
@@ -64,7 +65,7 @@ public:
     static constexpr std::int32_t kFont = kNormalFontSmall;
 
     // The effect and the host must outlive the editor; the platform is owned.
-    PluginEditor(PluginEffect* effect, GuiHost* host, std::unique_ptr<GuiPlatform> platform);
+    PluginEditor(EditorEffect* effect, GuiHost* host, std::unique_ptr<GuiPlatform> platform);
     ~PluginEditor() override;
 
     // [ui thread] Builds the frame and every control inside the host's window;
@@ -91,13 +92,13 @@ public:
     FilterDisplay* getFilterDisplay() const { return filterDisplay; }
     COptionMenu* getShapeMenu(std::int32_t lfo) const { return lfo == 1 ? lfo1Shape : lfo2Shape; }
     COptionMenu* getSyncMenu(std::int32_t which) const;
-    PluginEffect* getEffect() const { return effect; }
 
 private:
-    void addControlGroup(CFrame* panel, ControlGroup& slot, CPoint anchor, const char* labelText,
-                         std::int32_t tag, formatters::Formatter formatter);
-    void addParameterMenu(CFrame* panel, COptionMenu*& slot, const CRect& rect, const char* const* entries,
-                          std::int32_t entryCount, std::int32_t tag);
+    void addControls(CFrame* panel);
+    void addControlGroup(CFrame* panel, CPoint anchor, std::int32_t tag);
+    void addLfoRow(CFrame* panel, param::RouteSource lfo, std::int32_t top);
+    void addRouteRow(CFrame* panel, param::RouteSource source, std::int32_t top);
+    void addParameterMenu(CFrame* panel, COptionMenu*& slot, const CRect& rect, std::int32_t tag);
     void addButton(CFrame* panel, COnOffButton*& slot, const CRect& rect, GuiBitmap* bitmap,
                    std::int32_t tag);
     void addFilterDisplay(CFrame* panel);
@@ -107,9 +108,10 @@ private:
     void showParameter(std::int32_t index);
     // The filter display's state from parameters 19, 20 and 18.
     void showFilterState();
-    formatters::Formatter lfoFrequencyFormatter(float syncValue) const;
+    // The formatter of a knob's value box, as its sync menu stands now.
+    formatters::Formatter formatterFor(std::int32_t tag);
 
-    PluginEffect* effect;
+    EditorEffect* effect;
     MenuScheme* menuScheme;
     ControlGroup groups[kGroupCount];
     COptionMenu* lfo1Shape = nullptr;

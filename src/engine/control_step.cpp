@@ -61,7 +61,7 @@ void Engine::controlStep() {
         double d = normalized(kDecimation) + env * route(kSourceEnvelope, kTargetDecimation) +
                    l2[c] * route(kSourceLfo2, kTargetDecimation) +
                    l1[c] * route(kSourceLfo1, kTargetDecimation);
-        decimators[c].setPeriod(64.0 * clampTo(d, 0.0, 1.0));
+        decimators[c].setPeriod(kLongestHold * clampTo(d, 0.0, 1.0));
 
         aSections[c].updateCoefficients(analysisWarp, aResonance);
         if (paired) {
@@ -73,11 +73,12 @@ void Engine::controlStep() {
 
         double k = normalized(kCutoff) + env * route(kSourceEnvelope, kTargetCutoff) +
                    l2[c] * route(kSourceLfo2, kTargetCutoff) + l1[c] * route(kSourceLfo1, kTargetCutoff);
-        double f = k * k * k * 22000.0;
-        f = std::min(f, 22000.0);
-        f = std::max(f, 80.0);
+        const double highest = kHighestCutoff;
+        double f = k * k * k * highest;
+        f = std::min(f, highest);
+        f = std::max(f, kLowestCutoff);
         Biquad& filter = feedbackFilters[c];
-        if (f > 0.01 && f < 0.49 * filter.sampleRate) {
+        if (f > kLowestRetune && f < kRetuneBand * filter.sampleRate) {
             // Redesigned only when the frequency moved (the same design gives the same
             // coefficients), and never waiting for a design another thread is writing.
             filter.retune(static_cast<float>(f));

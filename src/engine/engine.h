@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/parameter_table.h"
 #include "dsp/biquad.h"
 #include "dsp/block_collector.h"
 #include "dsp/crossfade_delay.h"
@@ -29,7 +30,6 @@
 #include "dsp/warped_lattice.h"
 #include "dsp/wavetable_lfo.h"
 #include "engine/host_time.h"
-#include "engine/parameter_layout.h"
 #include "engine/shared_number.h"
 
 class Engine {
@@ -39,6 +39,8 @@ public:
     static constexpr int kCoefficientCount = 100;
     static constexpr int kMaxAnalysisLength = 256;
     static constexpr int kRegistrySize = 19;
+    // Samples a decimator holds at full decimation.
+    static constexpr double kLongestHold = 64.0;
     // The lattices glide once per control step and count their smoothing time
     // at a quarter of the host's rate (11025 Hz at 44.1 kHz).
     static constexpr double kLatticeRateDivisor = 4.0;
@@ -48,8 +50,13 @@ public:
     static constexpr float kWindowSamples = 1024.0f;
     // The feedback filters' highest cutoff, as a part of the band at 44.1 kHz
     // and below (22000 of 22050 Hz), in Hz above.
-    static constexpr float kHighestCutoff = 22000.0f;
+    static constexpr float kHighestCutoff = param::kHighestCutoffHz;
     static constexpr float kHighestCutoffRate = 44100.0f;
+    // The modulated cutoff's floor, and the band the control step retunes the
+    // filters in: a design at or above 0.49 of the rate keeps the last one.
+    static constexpr double kLowestCutoff = 80.0;
+    static constexpr double kLowestRetune = 0.01;
+    static constexpr double kRetuneBand = 0.49;
     static constexpr double kFeedbackRunawayLevel = 1e8; // see the feedback return
 
     // `values` and `engineValues` are the effect's parameter block (stored and
@@ -76,6 +83,11 @@ public:
     void updateHostTime();
     void updateDelayTime();
     void controlStep();
+
+    // [any thread; never waits or allocates] Parameter `index` was stored: the
+    // components it configures follow (lattice smoothing, decimator period,
+    // envelope times, LFO shapes, filter designs).
+    void parameterChanged(int index);
 
     // [any thread; never waits] "Filter Type", "Cutoff" or "Resonance" changed:
     // both feedback filters get the design of the values in force at once, or,

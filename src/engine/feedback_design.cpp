@@ -33,15 +33,7 @@ void Engine::serveFeedbackDesign() {
     const std::uint32_t requested = feedbackDesignRequests.load(std::memory_order_acquire);
     if (requested != feedbackDesignsServed.load(std::memory_order_relaxed)) {
         const int type = feedbackType(mapped(kFilterType));
-        float c = mapped(kCutoff);
-        if (c > 1.0f) {
-            c = 1.0f;
-        }
-        if (c <= 0.001f) {
-            c = 0.001f;
-        }
-        const float r = mapped(kResonance);
-        float frequency = c * c * c * kHighestCutoff;
+        float frequency = feedbackCutoffHz(mapped(kCutoff));
         // Below 44.1 kHz the highest cutoff keeps its place in the band, short of
         // the Nyquist frequency that a design cannot pass.
         const float fs = workingSampleRate;
@@ -49,10 +41,11 @@ void Engine::serveFeedbackDesign() {
             frequency = std::min(frequency, kHighestCutoff * (fs / kHighestCutoffRate));
         }
         FilterDesign design{frequency, 1.0f, 1.0f, 1.0f, false, true};
-        if (type < 5) {
-            design.q = 10.0f * r * r + 1e-10f;
+        const float r = mapped(kResonance);
+        if (type < kFirstGainType) {
+            design.q = feedbackQ(r);
         } else {
-            design.gain = 2.0f * r;
+            design.gain = feedbackGain(r);
         }
         bool whole = true;
         for (Biquad& filter : feedbackFilters) {

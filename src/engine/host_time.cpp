@@ -21,15 +21,7 @@ void Engine::updateHostTime() {
     hostTime.tempo = tempo;
     hostTime.songPosition = songPosition;
     hostTime.beatsPerSecond = tempo * (1.0 / 60.0);
-    const double samplesPerBeat = static_cast<double>(workingSampleRate) * (1.0 / hostTime.beatsPerSecond);
-    // At least one sample per beat; an absurdly slow tempo is capped below int overflow.
-    if (!(samplesPerBeat >= 1.0)) {
-        hostTime.samplesPerBeat = 1;
-    } else if (samplesPerBeat >= 2147483647.0) {
-        hostTime.samplesPerBeat = 2147483647;
-    } else {
-        hostTime.samplesPerBeat = static_cast<std::int32_t>(samplesPerBeat);
-    }
+    hostTime.samplesPerBeat = param::samplesPerBeatAt(static_cast<double>(workingSampleRate), tempo);
 }
 
 void Engine::updateDelayTime() {
@@ -48,11 +40,5 @@ void Engine::updateDelayTime() {
 }
 
 float Engine::syncRound(float seconds, float gridValue) const {
-    if (seconds > 0.0f && gridValue >= 1.0f) {
-        const float fs = workingSampleRate;
-        const float spb = static_cast<float>(hostTime.samplesPerBeat);
-        const float steps = std::ceil(seconds * fs * gridValue / spb);
-        return steps * (spb / gridValue) / fs;
-    }
-    return seconds;
+    return param::syncRound(seconds, gridValue, workingSampleRate, hostTime.samplesPerBeat);
 }

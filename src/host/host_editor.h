@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/vst2.h"
+#include "common/vst2.h"
 
 class HostEditor {
 public:

@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
+#include "common/vst2.h"
 #include "host/host_editor.h"
-#include "host/vst2.h"
 
 class HostEffect {
 public:

@@ -1,6 +1,7 @@
-// The parameter table: what each of the 56 indices stores, the engine value
-// derived from it, the components a change reaches, and the numbers the
-// editor's value displays show.
+// The effect's parameter operations over the one parameter table
+// (common/parameter_table.h): storing a value with its engine value, the
+// numbers the editor's value boxes show, names, and MIDI controllers. What a
+// change reconfigures is the engine's business (Engine::parameterChanged).
 
 #include <cmath>
 #include <cstring>
@@ -9,14 +10,12 @@
 
 namespace {
 
-bool validIndex(std::int32_t index) {
-    return index >= 0 && index < param::kCount;
-}
-
-// "Block Size": a length in seconds from 16 samples to fs - 1 samples at the rate fs.
-float blockSizeSeconds(float p, float fs) {
-    return ((fs - 17.0f) * p * p + 16.0f) / fs;
-}
+// MIDI: control changes on any channel; data bytes are 7 bits; controller 126
+// (mono mode) is a channel-mode message, not a controller.
+constexpr unsigned char kStatusMask = 0xF0;
+constexpr unsigned char kControlChange = 0xB0;
+constexpr unsigned char kDataMax = 127;
+constexpr unsigned char kMonoModeMessage = 126;
 
 void writeText(char* destination, const char* text) {
     if (destination != nullptr) {
@@ -27,86 +26,15 @@ void writeText(char* destination, const char* text) {
 } // namespace
 
 void PluginEffect::setParameter(int32 index, float value) {
-    using namespace param;
     // A host index outside the table, or a value that is not a number, never
     // reaches the stored state.
-    if (!validIndex(index) || !std::isfinite(value)) {
+    if (!param::validIndex(index) || !std::isfinite(value)) {
         return;
     }
     values[index] = value;
-    engineValues[index] = value;
+    engineValues[index] = param::engineValue(index, value, engine.workingSampleRate);
     currentRecord().values[index] = value;
-
-    // Continuous parameters are defined on 0..1; their engine values are
-    // derived from the value held to that range so that no control value can
-    // leave the range the components are built for.
-    const float p = clampUnit(value);
-    switch (index) {
-    case kBlockSize:
-        engineValues[index] = blockSizeSeconds(p, engine.workingSampleRate);
-        break;
-    case kStages:
-        engineValues[index] = 69.0f * p + 1.0f;
-        break;
-    case kSmoothing:
-        engineValues[index] = 0.1f * p;
-        for (WarpedLatticeFilter* lattice : {static_cast<WarpedLatticeFilter*>(&engine.aSections[0]),
-                                             static_cast<WarpedLatticeFilter*>(&engine.aSections[1]),
-                                             static_cast<WarpedLatticeFilter*>(&engine.sSections[0]),
-                                             static_cast<WarpedLatticeFilter*>(&engine.sSections[1])}) {
-            lattice->setSmoothingTime(engineValues[index]);
-        }
-        break;
-    case kDecimation:
-        engineValues[index] = p;
-        engine.decimators[0].setPeriod(64.0 * p);
-        engine.decimators[1].setPeriod(64.0 * p);
-        break;
-    case kBufferRate:
-        engineValues[index] = p < 0.5f ? p + 0.5f : 2.0f * p;
-        break;
-    case kFilterType:
-        engineValues[index] = 10.0f * value; // the type index, kept in single precision
-        engine.requestFeedbackDesign();
-        break;
-    case kCutoff:
-    case kResonance:
-        engineValues[index] = p;
-        engine.requestFeedbackDesign();
-        break;
-    case kEnvAttack:
-        engineValues[index] = p * p * p;
-        engine.envelope.setAttackTime(engineValues[index]);
-        break;
-    case kEnvRelease:
-        engineValues[index] = 2.0f * p * p * p;
-        engine.envelope.setReleaseTime(engineValues[index]);
-        break;
-    case kLfo1Shape:
-    case kLfo2Shape: {
-        // A shape index outside the list leaves the table as it was.
-        const int shape = value >= 0.0f && value < 8.0f ? static_cast<int>(value) : -1;
-        (index == kLfo1Shape ? engine.lfo1 : engine.lfo2).setShape(shape);
-        break;
-    }
-    case kLfo1Freq:
-    case kLfo2Freq:
-        engineValues[index] = 20.0f * p * p;
-        break;
-    case kDelaySync:
-    case kLfo1Sync:
-    case kLfo2Sync:
-        break; // a division index; its readers check the range
-    default:
-        if (index >= kFirstRoute && index <= kLastRoute) {
-            // Route depth -1..+1; "Env->S Res" keeps its stored value and reaches no target.
-            engineValues[index] = index == kEnvToSRes ? p : 2.0f * p - 1.0f;
-        } else {
-            engineValues[index] = p;
-        }
-        break;
-    }
-
+    engine.parameterChanged(index);
     if (editor != nullptr) {
         editor->postUpdate();
     }
@@ -114,18 +42,18 @@ void PluginEffect::setParameter(int32 index, float value) {
 
 void PluginEffect::deriveRateDependentValues() {
     using namespace param;
-    engineValues[kBlockSize] = blockSizeSeconds(clampUnit(values[kBlockSize]), engine.workingSampleRate);
+    engineValues[kBlockSize] = engineValue(kBlockSize, values[kBlockSize], engine.workingSampleRate);
     if (editor != nullptr) {
         editor->setParameter(kBlockSize, values[kBlockSize]); // its display shows the new length
     }
 }
 
 float PluginEffect::getParameter(int32 index) {
-    return validIndex(index) ? values[index].load() : 0.0f;
+    return param::validIndex(index) ? values[index].load() : 0.0f;
 }
 
 void PluginEffect::getParameterLabel(int32 index, char* label) {
-    writeText(label, validIndex(index) ? "-" : "");
+    writeText(label, param::validIndex(index) ? "-" : "");
 }
 
 // The host gets no value text: values are shown only in the editor.
@@ -138,7 +66,7 @@ void PluginEffect::getParameterName(int32 index, char* text) {
         return;
     }
     text[0] = '\0';
-    if (!validIndex(index)) {
+    if (!param::validIndex(index)) {
         return;
     }
     auto entry = parameterNames.find(index);
@@ -149,28 +77,12 @@ void PluginEffect::getParameterName(int32 index, char* text) {
 }
 
 float PluginEffect::getDisplayValue(int32 index) {
-    using namespace param;
-    if (!validIndex(index)) {
+    if (!param::validIndex(index)) {
         return 0.0f;
     }
-    const float e = engineValues[index];
-    // A synced time is shown as the number of grid steps it spans; a
-    // division below one step per beat ("4/1") runs free and shows its free value.
-    auto gridSteps = [this](float seconds, float grid) {
-        return syncRound(seconds, grid) / syncRound(1e-12f, grid);
-    };
-    if (index == kDelay) {
-        const float grid = syncGridValue(values[kDelaySync]);
-        if (grid >= 1.0f) {
-            return gridSteps(e, grid);
-        }
-    } else if (index == kLfo1Freq || index == kLfo2Freq) {
-        const float grid = syncGridValue(values[index == kLfo1Freq ? kLfo1Sync : kLfo2Sync]);
-        if (grid >= 1.0f && e > 0.0f) {
-            return gridSteps(1.0f / e, grid);
-        }
-    }
-    return e;
+    const int sync = param::syncIndexOf(index);
+    return param::displayValue(index, engineValues[index], sync >= 0 ? values[sync].load() : 0.0f,
+                               engine.workingSampleRate, engine.hostTime.samplesPerBeat);
 }
 
 // MIDI control changes reach parameters through `controllerMap`.
@@ -189,14 +101,15 @@ PluginEffect::int32 PluginEffect::processEvents(vst2::VstEvents* events) {
         const auto status = static_cast<unsigned char>(midi->midiData[0]);
         const auto controller = static_cast<unsigned char>(midi->midiData[1]);
         const auto amount = static_cast<unsigned char>(midi->midiData[2]);
-        if ((status & 0xF0) != 0xB0 || controller > 127 || amount > 127 || controller == 126) {
+        if ((status & kStatusMask) != kControlChange || controller > kDataMax || amount > kDataMax ||
+            controller == kMonoModeMessage) {
             continue;
         }
         const int32 target = controllerMap[controller];
-        if (target < 0 || target >= param::kCount) {
+        if (!param::validIndex(target)) {
             continue;
         }
-        setParameter(target, static_cast<float>(amount) * (1.0f / 127.0f));
+        setParameter(target, static_cast<float>(amount) * (1.0f / static_cast<float>(kDataMax)));
         updateDisplay();
     }
     return 1;

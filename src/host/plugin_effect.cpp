@@ -5,32 +5,11 @@
 
 namespace {
 
-// Host names of the parameters; indices without an entry have no name.
-const std::pair<int, const char*> kParameterNames[] = {
-    {1, "Block Size"},     {2, "# Stages"},
-    {3, "Smoothing"},      {4, "A Warp"},
-    {5, "A Res"},          {9, "Saturation"},
-    {10, "Decimation"},    {11, "Buffer Rate"},
-    {13, "S Warp"},        {15, "S Res"},
-    {16, "Delay"},         {17, "Feedback"},
-    {18, "Filter Type"},   {19, "Cutoff"},
-    {20, "Resonance"},     {21, "Delay Sync"},
-    {23, "Env. Attack"},   {24, "Env. Release"},
-    {25, "LFO 1 Shape"},   {26, "LFO 1 Sync"},
-    {27, "LFO 1 Freq"},    {29, "LFO 1 Stereo"},
-    {30, "LFO 2 Shape"},   {31, "LFO 2 Sync"},
-    {32, "LFO 2 Freq"},    {34, "LFO 2 Stereo"},
-    {35, "Env->S Warp"},   {36, "Env->S Res"},
-    {37, "Env->Dec."},     {38, "Env->BufRate"},
-    {39, "Env->A Warp"},   {40, "Env->Fb Cutoff"},
-    {41, "LFO 1->S Warp"}, {42, "LFO 1->S Res"},
-    {43, "LFO 1->Dec."},   {44, "LFO 1->BufRate"},
-    {45, "LFO 1->A Warp"}, {46, "LFO 1->Fb Cutoff"},
-    {47, "LFO 2->S Warp"}, {48, "LFO 2->S Res"},
-    {49, "LFO 2->Dec."},   {50, "LFO 2->BufRate"},
-    {51, "LFO 2->A Warp"}, {52, "LFO 2->Fb Cutoff"},
-    {53, "Out"},           {54, "Mix"},
-};
+// What the engine asks of the host's time record: song position, tempo, bar
+// start and time signature, and whether the transport changed.
+constexpr vst2::int32 kTimeRequest = vst2::kVstPpqPosValid | vst2::kVstTempoValid | vst2::kVstBarsValid |
+                                     vst2::kVstTimeSigValid | vst2::kVstTransportChanged;
+static_assert(kTimeRequest == 0x2E01);
 
 bool writeText(char* destination, const char* text) {
     if (destination == nullptr) {
@@ -60,8 +39,11 @@ PluginEffect::PluginEffect(vst2::HostCallback callback)
     }
     cEffect.flags |= vst2::effFlagsProgramChunks;
 
-    for (const auto& [index, name] : kParameterNames) {
-        parameterNames[index] = name;
+    for (int index = 0; index < param::kCount; ++index) {
+        const char* name = param::kParameters[static_cast<std::size_t>(index)].hostName;
+        if (name[0] != '\0') {
+            parameterNames[index] = name;
+        }
     }
     syncDivisions.assign(param::kSyncDivisions.begin(), param::kSyncDivisions.end());
 
@@ -133,7 +115,7 @@ PluginEffect::int32 PluginEffect::canDo(const char* text) {
 }
 
 bool PluginEffect::queryHostTime(HostTimeReport& report) {
-    const vst2::VstTimeInfo* info = getTimeInfo(0x2E01);
+    const vst2::VstTimeInfo* info = getTimeInfo(kTimeRequest);
     if (info == nullptr) {
         return false;
     }

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "common/program_record.h"
 #include "engine/engine.h"
 #include "host/host_effect.h"
-#include "host/program_record.h"
 
 class PluginEffect : public HostEffect, public HostTimeSource {
 public:

@@ -10,20 +10,9 @@
 void makeDefaultProgram(ProgramRecord& record) {
     using namespace param;
     std::memset(&record, 0, sizeof(record));
-    float* v = record.values;
-    v[kBlockSize] = 0.5f;
-    v[kStages] = 0.1f;
-    v[kAWarp] = v[kSWarp] = 0.8f;
-    v[kARes] = v[kSRes] = 0.98f;
-    v[kBufferRate] = 0.5f;
-    v[kCutoff] = 0.1f;
-    v[kResonance] = 1.0f;
-    v[kLfo1Freq] = v[kLfo2Freq] = 0.05f;
-    for (int i = kFirstRoute; i <= kLastRoute; ++i) {
-        v[i] = 0.5f;
+    for (int i = 0; i < kCount; ++i) {
+        record.values[i] = kParameters[static_cast<std::size_t>(i)].factoryValue;
     }
-    v[kOut] = 1.0f;
-    v[kMix] = 0.5f;
     std::strcpy(record.name, "Default");
     std::strcpy(record.formatTag, "0.0b");
 }

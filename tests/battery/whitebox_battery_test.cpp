@@ -15,7 +15,7 @@
 #include "editor/editor_bridge.h"
 #include "fake_host.h"
 #include "gui/headless/headless_platform.h"
-#include "host/plugin_effect_with_editor.h"
+#include "plugin/plugin_effect_with_editor.h"
 
 namespace {
 

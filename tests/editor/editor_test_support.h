@@ -14,7 +14,7 @@
 #include "editor/editor_bridge.h"
 #include "editor/filter_display.h"
 #include "gui/headless/headless_platform.h"
-#include "host/plugin_effect_with_editor.h"
+#include "plugin/plugin_effect_with_editor.h"
 
 struct RecordingHost {
     struct Call {

@@ -18,7 +18,7 @@
 #include "editor/editor_bridge.h"
 #include "gui/cairo/cairo_surface.h"
 #include "gui/headless/headless_platform.h"
-#include "host/plugin_effect_with_editor.h"
+#include "plugin/plugin_effect_with_editor.h"
 
 namespace fuzzing {
 

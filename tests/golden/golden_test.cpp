@@ -20,8 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/parameter_table.h"
 #include "demo/demo_signal.h"
-#include "engine/parameter_layout.h"
 #include "host/plugin_host.h"
 
 namespace {

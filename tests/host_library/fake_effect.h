@@ -3,7 +3,7 @@
 // What the stand-in plug-in (fake_effect.cpp) and the tests share: the effVendorSpecific queries
 // through which the fake reports what it saw of its host, and the records it reports them in.
 
-#include "host/vst2.h"
+#include "common/vst2.h"
 
 constexpr int kFakeParams = 2;
 constexpr int kFakeChunkSize = 8;

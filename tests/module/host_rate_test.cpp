@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/parameter_layout.h"
+#include "common/parameter_table.h"
 #include "host/plugin_host.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/vst2.h"
 #include "host/plugin_effect.h"
-#include "host/vst2.h"
 
 struct FakeHost {
     struct Call {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "editor/formatters.h"
+#include "common/value_text.h"
 
 using namespace formatters;
 

@@ -20,8 +20,8 @@
 #include "battery_support.h"
 #include "editor/editor_bridge.h"
 #include "gui/headless/headless_platform.h"
-#include "host/plugin_effect_with_editor.h"
 #include "host/plugin_host.h"
+#include "plugin/plugin_effect_with_editor.h"
 
 // Last: Xlib's macros (None, Bool...) would clash with the C++ headers.
 #include <X11/Xlib.h>

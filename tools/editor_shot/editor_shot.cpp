@@ -12,10 +12,10 @@
 #include <cstring>
 #include <memory>
 
+#include "common/program_record.h"
 #include "editor/editor_bridge.h"
 #include "gui/cairo/cairo_surface.h"
 #include "gui/headless/headless_platform.h"
-#include "host/program_record.h"
 
 namespace editorshot {
 

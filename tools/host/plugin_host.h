@@ -9,7 +9,7 @@
 // (audio or editor); the event log is guarded by a mutex, the time record is read and advanced by
 // the thread that calls the process functions.
 
-#include "host/vst2.h"
+#include "common/vst2.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
-// What the renderer knows of Vornhalt's parameters beyond the binary interface: which indices hold
-// a list index instead of a 0..1 value, the texts of those lists, and how the editor shows each
-// value. The plug-in reports a stored value per parameter and no display text (its displays live
-// in its editor), so the renderer recomputes the editor's number from the stored values with the
-// plug-in's own value laws and tempo-grid rounding, and formats it with the editor's formatters.
+// What the renderer knows of Vornhalt's parameters beyond the binary interface, read from the
+// plug-in's parameter table: which indices hold a list index instead of a 0..1 value, the texts of
+// those lists, and how the editor shows each value. The renderer derives the editor's number from
+// the stored values with the table's value laws and tempo-grid rounding, and formats it with the
+// editor's formatters.
 
 #include <cstdint>
 #include <optional>

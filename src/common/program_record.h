@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "engine/parameter_layout.h"
+#include "common/parameter_table.h"
 
 struct ProgramRecord {
     static constexpr int kNameLength = 224;

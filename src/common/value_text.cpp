@@ -1,4 +1,4 @@
-#include "editor/formatters.h"
+#include "common/value_text.h"
 
 #include <cmath>
 #include <cstdio>
