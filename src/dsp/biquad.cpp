@@ -87,61 +87,68 @@ bool Biquad::retune(float frequency) {
 
 namespace {
 
-// The coefficients c = {b0, b1, b2, a0, a1, a2} of a design, into locals first:
-// a design that divides by zero must not replace the coefficients in force.
-void cookbook(int32_t type, const FilterDesign& record, double sampleRate, double pi, double c[6]) {
+// The quantities of the audio-EQ cookbook a design is made of.
+struct CookbookTerms {
+    double cs;    // cos w0
+    double alpha; // sin w0 / 2Q, or from a bandwidth in octaves
+    double shelf; // sqrt(A) / Q sin w0
+    double amp;   // A, the linear gain
+    double q;
+};
+
+CookbookTerms cookbookTerms(const FilterDesign& record, double sampleRate, double pi) {
     const auto f0 = static_cast<double>(record.frequency);
     const auto q = static_cast<double>(record.q);
     const auto gain = static_cast<double>(record.gain);
     const double w0 = 2.0 * pi * f0 / sampleRate;
     const double sn = std::sin(w0);
-    const double cs = std::cos(w0);
     const double alpha =
         record.bandwidthMode ? sn * std::sinh(std::log(2.0) / 2.0 * q * w0 / sn) : sn / (2.0 * q);
-    const double shelf = std::sqrt(gain) / q * sn;
-    const double amp = gain;
+    return {std::cos(w0), alpha, std::sqrt(gain) / q * sn, gain, q};
+}
 
+// Types 0..4: low-pass, high-pass, band-pass, band-stop, all-pass, over one
+// denominator. c = {b0, b1, b2, a0, a1, a2}.
+void passCoefficients(int32_t type, const CookbookTerms& t, bool unitPeakBandpass, double c[6]) {
+    const double cs = t.cs;
     switch (type) {
     case 0:
         c[0] = (1.0 - cs) / 2.0;
         c[1] = 1.0 - cs;
         c[2] = (1.0 - cs) / 2.0;
-        c[3] = 1.0 + alpha;
-        c[4] = -2.0 * cs;
-        c[5] = 1.0 - alpha;
         break;
     case 1:
         c[0] = (1.0 + cs) / 2.0;
         c[1] = -(1.0 + cs);
         c[2] = (1.0 + cs) / 2.0;
-        c[3] = 1.0 + alpha;
-        c[4] = -2.0 * cs;
-        c[5] = 1.0 - alpha;
         break;
     case 2:
-        c[0] = record.unitPeakBandpass ? alpha : q * alpha;
+        c[0] = unitPeakBandpass ? t.alpha : t.q * t.alpha;
         c[1] = 0.0;
         c[2] = -c[0];
-        c[3] = 1.0 + alpha;
-        c[4] = -2.0 * cs;
-        c[5] = 1.0 - alpha;
         break;
     case 3:
         c[0] = 1.0;
         c[1] = -2.0 * cs;
         c[2] = 1.0;
-        c[3] = 1.0 + alpha;
-        c[4] = -2.0 * cs;
-        c[5] = 1.0 - alpha;
         break;
-    case 4:
-        c[0] = 1.0 - alpha;
+    default:
+        c[0] = 1.0 - t.alpha;
         c[1] = -2.0 * cs;
-        c[2] = 1.0 + alpha;
-        c[3] = 1.0 + alpha;
-        c[4] = -2.0 * cs;
-        c[5] = 1.0 - alpha;
+        c[2] = 1.0 + t.alpha;
         break;
+    }
+    c[3] = 1.0 + t.alpha;
+    c[4] = -2.0 * cs;
+    c[5] = 1.0 - t.alpha;
+}
+
+// Types 5..7: low shelf, high shelf, peaking.
+void gainCoefficients(int32_t type, const CookbookTerms& t, double c[6]) {
+    const double cs = t.cs;
+    const double amp = t.amp;
+    const double shelf = t.shelf;
+    switch (type) {
     case 5:
         c[0] = amp * ((amp + 1.0) - (amp - 1.0) * cs + shelf);
         c[1] = 2.0 * amp * ((amp - 1.0) - (amp + 1.0) * cs);
@@ -158,26 +165,40 @@ void cookbook(int32_t type, const FilterDesign& record, double sampleRate, doubl
         c[4] = 2.0 * ((amp - 1.0) - (amp + 1.0) * cs);
         c[5] = (amp + 1.0) - (amp - 1.0) * cs - shelf;
         break;
-    case 7:
-        c[0] = 1.0 + alpha * amp;
+    default:
+        c[0] = 1.0 + t.alpha * amp;
         c[1] = -2.0 * cs;
-        c[2] = 1.0 - alpha * amp;
-        c[3] = 1.0 + alpha / amp;
+        c[2] = 1.0 - t.alpha * amp;
+        c[3] = 1.0 + t.alpha / amp;
         c[4] = static_cast<double>(static_cast<float>(-2.0 * cs));
-        c[5] = 1.0 - alpha / amp;
-        break;
-    default: {
-        const auto v = static_cast<double>(record.delayParameter);
-        const double k1 = 2.0 * (v - 2.0) / (v + 1.0);
-        const double k2 = (v - 1.0) * (v - 2.0) / ((v + 1.0) * (v + 2.0));
-        c[0] = k2;
-        c[1] = k1;
-        c[2] = 1.0;
-        c[3] = 1.0;
-        c[4] = k1;
-        c[5] = k2;
+        c[5] = 1.0 - t.alpha / amp;
         break;
     }
+}
+
+// Type 8: a second-order all-pass set by the delay parameter v (a Thiran
+// all-pass mirrored in frequency).
+void delayAllpassCoefficients(double v, double c[6]) {
+    const double k1 = 2.0 * (v - 2.0) / (v + 1.0);
+    const double k2 = (v - 1.0) * (v - 2.0) / ((v + 1.0) * (v + 2.0));
+    c[0] = k2;
+    c[1] = k1;
+    c[2] = 1.0;
+    c[3] = 1.0;
+    c[4] = k1;
+    c[5] = k2;
+}
+
+// The coefficients c = {b0, b1, b2, a0, a1, a2} of a design, into locals first:
+// a design that divides by zero must not replace the coefficients in force.
+void cookbook(int32_t type, const FilterDesign& record, double sampleRate, double pi, double c[6]) {
+    const CookbookTerms terms = cookbookTerms(record, sampleRate, pi);
+    if (type < 5) {
+        passCoefficients(type, terms, record.unitPeakBandpass, c);
+    } else if (type < 8) {
+        gainCoefficients(type, terms, c);
+    } else {
+        delayAllpassCoefficients(static_cast<double>(record.delayParameter), c);
     }
 }
 

@@ -46,7 +46,7 @@ bool designBiquad(int32_t type, const FilterDesign& record, double sampleRate, B
 // other through `designing`, and nobody waits for it: a thread that finds it
 // held (its holder may have been pre-empted in the middle of a design, for
 // milliseconds) gives up and says so, and the caller tries again later.
-class Biquad : public SignalComponent {
+class Biquad final : public SignalComponent {
 public:
     static constexpr int32_t kTypeCount = 9;
 

@@ -10,7 +10,7 @@
 // `position` is the next slot to write; `size` is the capacity: one second at the
 // component's rate (44100 slots at 44.1 kHz), so a block can last up to a second less
 // one sample.
-class BlockCollector : public SignalComponent {
+class BlockCollector final : public SignalComponent {
 public:
     static constexpr std::int32_t kCapacity = 44100; // at 44.1 kHz
     static constexpr double kCapacitySeconds = 1.0;

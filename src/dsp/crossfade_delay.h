@@ -16,7 +16,7 @@ inline constexpr int32_t kDelayCapacity = 176400;
 // write. tap(h) interpolates linearly between floor(h) and ceil(h). When o
 // jumps from 0 back to W the output is already wholly on the tap that lands
 // where the other one was, so the jump is inaudible.
-class CrossfadeDelay : public SignalComponent {
+class CrossfadeDelay final : public SignalComponent {
 public:
     CrossfadeDelay() = default;
 

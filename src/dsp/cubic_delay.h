@@ -14,7 +14,7 @@
 // are the read slots (tap0 the newest) and advance with writeIndex. The
 // interpolation itself runs in single precision. The ring holds four seconds
 // at the component's rate (176400 samples at 44.1 kHz).
-class CubicDelay : public SignalComponent {
+class CubicDelay final : public SignalComponent {
 public:
     static constexpr double kCapacitySeconds = 4.0;
     // Rates above this one get its ring: at 384 kHz, two seconds.

@@ -6,7 +6,7 @@
 //   s' = p1 * s + x;  y = s' - z1 * s;  s = s'
 // With z1 = 0.999 and p1 = 0.998 (single-precision values) the gain is 0.5 at DC and
 // about 1.0005 at half the sample rate. `state` is s.
-class DcBlocker : public SignalComponent {
+class DcBlocker final : public SignalComponent {
 public:
     static constexpr float kDefaultZero = 0.999f;
     static constexpr float kDefaultPole = 0.998f;

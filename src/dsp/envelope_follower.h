@@ -9,7 +9,7 @@
 // else releaseCoefficient. The coefficient law is stated through a reference level L:
 // attack (1 - L)^(2 / (T fs)) and release L^(4 / (T fs)), so after T seconds a rising
 // step has kept (1 - L)^2 of its distance. The envelope is the last output.
-class EnvelopeFollower : public SignalComponent {
+class EnvelopeFollower final : public SignalComponent {
 public:
     static constexpr double kSilence = 1e-30; // envelopes below this are flushed to 0
 

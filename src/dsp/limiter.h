@@ -9,7 +9,7 @@
 //   gainReductionDb = r + (gainReductionDb - r) * 0.7   (below threshold: * 0.7)
 //   gain = 10^(-gainReductionDb / 20) * makeupGain
 // The smoothed variant glides threshold and makeup by 1 % per call toward their set values.
-class Limiter : public SignalComponent {
+class Limiter final : public SignalComponent {
 public:
     static constexpr double kReductionRetention = 0.7; // per call
     static constexpr double kGlide = 0.01;             // per call, smoothed variant

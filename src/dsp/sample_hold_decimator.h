@@ -6,7 +6,7 @@
 // drops its integer part and the input is taken, otherwise the held value droops by
 // 2 % per sample. step = 1 / period (period in samples, at least 1). The held value
 // is the last output.
-class SampleHoldDecimator : public SignalComponent {
+class SampleHoldDecimator final : public SignalComponent {
 public:
     static constexpr double kDroop = 0.98; // held-value retention per sample
 

@@ -12,7 +12,7 @@
 //   phase = (phase + increment) & 0x1FFFFFFF,  increment = trunc(frequency / sampleRate * 2^29)
 // `frequency` is the rate as set (already scaled by the caller's multiplier), `interpolate`
 // chooses linear interpolation over the nearest lower entry.
-class WavetableLfo : public SignalComponent {
+class WavetableLfo final : public SignalComponent {
 public:
     static constexpr int kTableSize = 512;              // points in one cycle
     static constexpr int kTableLength = kTableSize + 1; // plus the guard point

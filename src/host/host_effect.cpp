@@ -137,7 +137,26 @@ HostEffect::int32 HostEffect::canDo(const char*) {
     return 0;
 }
 
+// One switch per group of opcodes: set-up, programs, parameters and chunks;
+// the editor; events, identity and the rest. Every opcode not named answers 0.
 HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr value, void* ptr, float opt) {
+    using namespace vst2;
+    switch (opcode) {
+    case effEditGetRect:
+    case effEditOpen:
+    case effEditClose:
+    case effEditIdle:
+    case effEditKeyDown:
+    case effEditKeyUp:
+    case effSetEditKnobMode:
+        return dispatchEditor(opcode, index, value, ptr, opt);
+    default:
+        return opcode <= effSetChunk ? dispatchState(opcode, index, value, ptr, opt)
+                                     : dispatchOther(opcode, index, value, ptr, opt);
+    }
+}
+
+HostEffect::intptr HostEffect::dispatchState(int32 opcode, int32 index, intptr value, void* ptr, float opt) {
     using namespace vst2;
     char* text = static_cast<char*>(ptr);
     switch (opcode) {
@@ -170,7 +189,7 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
         getParameterName(index, text);
         return 0;
     case effGetVu:
-        return static_cast<intptr>(getVu() * 32767.0f);
+        return static_cast<intptr>(getVu() * kVuScale);
     case effSetSampleRate:
         setSampleRate(opt);
         return 0;
@@ -184,21 +203,6 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
             resume();
         }
         return 0;
-    case effEditGetRect:
-        return editor != nullptr && ptr != nullptr ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
-    case effEditOpen:
-        // value: the host's display connection, from X11 hosts.
-        return editor != nullptr ? editor->open(ptr, reinterpret_cast<void*>(value)) : 0;
-    case effEditClose:
-        if (editor != nullptr) {
-            editor->close();
-        }
-        return 0;
-    case effEditIdle:
-        if (editor != nullptr) {
-            editor->idle();
-        }
-        return 0;
     case effIdentify:
         return kIdentifyAnswer;
     case effGetChunk:
@@ -208,17 +212,53 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
             return 0;
         }
         return setChunk(ptr, static_cast<int32>(value), index != 0);
+    default:
+        return 0;
+    }
+}
+
+HostEffect::intptr HostEffect::dispatchEditor(int32 opcode, int32 index, intptr value, void* ptr, float opt) {
+    using namespace vst2;
+    if (editor == nullptr) {
+        return 0;
+    }
+    switch (opcode) {
+    case effEditGetRect:
+        return ptr != nullptr ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
+    case effEditOpen:
+        // value: the host's display connection, from X11 hosts.
+        return editor->open(ptr, reinterpret_cast<void*>(value)) ? 1 : 0;
+    case effEditClose:
+        editor->close();
+        return 0;
+    case effEditIdle:
+        editor->idle();
+        return 0;
+    case effEditKeyDown:
+    case effEditKeyUp: {
+        VstKeyCode key{index, static_cast<unsigned char>(value), modifierByte(opt)};
+        return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
+    }
+    case effSetEditKnobMode:
+        return editor->setKnobMode(static_cast<int32>(value));
+    default:
+        return 0;
+    }
+}
+
+HostEffect::intptr HostEffect::dispatchOther(int32 opcode, int32 index, intptr value, void* ptr, float opt) {
+    using namespace vst2;
+    char* text = static_cast<char*>(ptr);
+    switch (opcode) {
     case effProcessEvents:
         return processEvents(static_cast<VstEvents*>(ptr));
     case effCanBeAutomated:
-        return 1;
     case effGetNumProgramCategories:
-        return 1;
-    case effCopyProgram:
-        return copyProgram(index) ? 1 : 0;
     case effConnectInput:
     case effConnectOutput:
         return 1;
+    case effCopyProgram:
+        return copyProgram(index) ? 1 : 0;
     case effSetBlockSizeAndSampleRate:
         setBlockSize(static_cast<int32>(value));
         setSampleRate(opt);
@@ -236,17 +276,7 @@ HostEffect::intptr HostEffect::dispatcher(int32 opcode, int32 index, intptr valu
     case effKeysRequired:
         return keysRequired() ? 0 : 1;
     case effGetVstVersion:
-        return 2300;
-    case effEditKeyDown:
-    case effEditKeyUp: {
-        if (editor == nullptr) {
-            return 0;
-        }
-        VstKeyCode key{index, static_cast<unsigned char>(value), modifierByte(opt)};
-        return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
-    }
-    case effSetEditKnobMode:
-        return editor != nullptr ? editor->setKnobMode(static_cast<int32>(value)) : 0;
+        return kVstVersion;
     case effGetCurrentMidiProgram:
         return -1;
     case effGetSpeakerArrangement:

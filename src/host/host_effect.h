@@ -82,6 +82,10 @@ public:
     int32 getBlockSize() const { return blockSize; }
 
 protected:
+    // The interface version this effect is written for, and the scale of the VU answer.
+    static constexpr intptr kVstVersion = 2300;
+    static constexpr float kVuScale = 32767.0f;
+
     float sampleRate = 44100.0f;
     HostEditor* editor = nullptr; // owned: destroyed with the host layer
     vst2::HostCallback hostCallback;
@@ -90,4 +94,9 @@ protected:
     int32 curProgram = 0;
     int32 blockSize = 1024;
     vst2::AEffect cEffect{};
+
+private:
+    intptr dispatchState(int32 opcode, int32 index, intptr value, void* ptr, float opt);
+    intptr dispatchEditor(int32 opcode, int32 index, intptr value, void* ptr, float opt);
+    intptr dispatchOther(int32 opcode, int32 index, intptr value, void* ptr, float opt);
 };
