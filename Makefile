@@ -7,7 +7,7 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 
 .PHONY: all deps build build-asan build-tsan build-fuzz demo install uninstall test test-release test-asan \
-	test-tsan battery battery-asan fuzz bench clean format
+	test-tsan battery battery-asan fuzz bench clean format format-check
 
 all: build
 
@@ -106,6 +106,10 @@ uninstall:
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+# Every tracked source as .clang-format has it (CI runs this).
+format-check: deps
+	clang-format --dry-run -Werror $$(git ls-files '*.h' '*.cpp')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

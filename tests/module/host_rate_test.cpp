@@ -102,7 +102,8 @@ double energyCentre(const Render& r, double from, double to) {
 // (which, unlike the waveforms, the all-pass and the lattices leave in place).
 double echoSpacing(const Render& r, double delay) {
     const double first = energyCentre(r, 0.0, 0.1);
-    const double echo = loudestMillisecond(r, first + 0.5 * delay, first + 1.5 * delay) / double(r.rate);
+    const double echo =
+        static_cast<double>(loudestMillisecond(r, first + 0.5 * delay, first + 1.5 * delay)) / double(r.rate);
     return energyCentre(r, echo - 0.04, echo + 0.06) - first;
 }
 

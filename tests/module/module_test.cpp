@@ -153,8 +153,8 @@ TEST_F(LoadedModule, ProcessesAudioFromTheHost) {
     const int n = 4096;
     std::vector<float> inL(n), inR(n), outL(n), outR(n);
     for (int i = 0; i < n; ++i) {
-        inL[i] = 0.5f * std::sin(0.03f * i);
-        inR[i] = 0.5f * std::sin(0.05f * i);
+        inL[i] = 0.5f * std::sin(0.03f * static_cast<float>(i));
+        inR[i] = 0.5f * std::sin(0.05f * static_cast<float>(i));
     }
     host.setParameter(17, 0.8f);
     double level = 0.0;

@@ -241,8 +241,8 @@ TEST(HostInputGuards, OutOfRangeValuesKeepEveryControlValueFinite) {
 
     StereoBlock block(2048);
     for (int i = 0; i < block.frames(); ++i) {
-        block.inL[i] = std::sin(0.05f * i);
-        block.inR[i] = std::cos(0.031f * i);
+        block.inL[i] = std::sin(0.05f * static_cast<float>(i));
+        block.inR[i] = std::cos(0.031f * static_cast<float>(i));
     }
     effect->processReplacing(block.inputs(), block.outputs(), block.frames());
     for (int i = 0; i < block.frames(); ++i) {

@@ -107,7 +107,7 @@ TEST(ProgramBank, BankRoundTripRestoresEveryProgram) {
     auto source = makeEffect();
     for (int p = 0; p < 32; ++p) {
         source->setProgram(p);
-        source->setParameter(kDelay, p / 32.0f);
+        source->setParameter(kDelay, static_cast<float>(p) / 32.0f);
     }
     source->setProgram(3);
     auto bank = chunkOf(*source, false);

@@ -1,0 +1,57 @@
+# Fails when a source includes a folder above its own layer. The layers, each
+# allowed to include the ones listed (and itself):
+#   common: -            dsp: -                engine: common dsp
+#   host: common dsp engine                    gui: - (its backends: gui)
+#   editor: common dsp host gui                plugin: everything
+#   tools: common and the tools' own folders, never the effect's code
+# Platform-neutral toolkit sources (directly in src/gui) never include a backend.
+cmake_policy(SET CMP0057 NEW)
+set(allowed_common "common")
+set(allowed_dsp "dsp")
+set(allowed_engine "common;dsp;engine")
+set(allowed_host "common;dsp;engine;host")
+set(allowed_gui "gui")
+set(allowed_editor "common;dsp;host;gui;editor")
+set(allowed_plugin "common;dsp;engine;host;gui;editor;plugin")
+set(effect_folders "dsp;engine;gui;editor;plugin")
+
+set(failures "")
+function(check_file file layer)
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#include[ \t]*\"[a-z0-9_]+/")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#include[ \t]*\"([a-z0-9_]+)/.*$" "\\1" folder "${line}")
+    if(layer STREQUAL "tools")
+      # tools/host is the tools' own host library; src/host is the effect's.
+      if(folder IN_LIST effect_folders OR (folder STREQUAL "host" AND NOT line MATCHES "host/plugin_host\\.h"))
+        set(failures "${failures}  ${file}: ${line}\n" PARENT_SCOPE)
+      endif()
+    elseif(NOT folder IN_LIST allowed_${layer})
+      set(failures "${failures}  ${file}: ${line}\n" PARENT_SCOPE)
+    endif()
+  endforeach()
+  if(layer STREQUAL "gui")
+    get_filename_component(parent "${file}" DIRECTORY)
+    if(parent STREQUAL "${ROOT}/src/gui")
+      file(STRINGS "${file}" backend REGEX "#include[ \t]*\"gui/(x11|headless|win32)/")
+      if(backend)
+        set(failures "${failures}  ${file}: ${backend} (a backend, from the neutral toolkit)\n" PARENT_SCOPE)
+      endif()
+    endif()
+  endif()
+endfunction()
+
+foreach(layer common dsp engine host gui editor plugin)
+  file(GLOB_RECURSE sources "${ROOT}/src/${layer}/*.h" "${ROOT}/src/${layer}/*.cpp")
+  foreach(source IN LISTS sources)
+    check_file("${source}" ${layer})
+  endforeach()
+endforeach()
+file(GLOB_RECURSE sources "${ROOT}/tools/host/*" "${ROOT}/tools/render/*" "${ROOT}/tools/demo/*")
+foreach(source IN LISTS sources)
+  check_file("${source}" tools)
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "includes that reach above their layer:\n${failures}")
+endif()
+message(STATUS "every include stays within its layer or below")
