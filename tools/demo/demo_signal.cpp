@@ -100,21 +100,22 @@ double noteHz(int note) {
     return 440.0 * std::pow(2.0, (note - 69) / 12.0);
 }
 
-} // namespace
+// The two channels while they are built up, in double precision until the final gain.
+struct StereoTrack {
+    std::vector<double> left, right;
+};
 
-std::vector<float> makeDemoInput(const DemoSettings& settings) {
+// Chord: two saws per note, detuned a little apart on the left and the right, sung through three
+// formants per side.
+void addChords(const DemoSettings& settings, StereoTrack& track) {
     const double fs = settings.sampleRate;
-    const auto frames = static_cast<std::size_t>(std::max(0.0, std::round(settings.seconds * fs)));
     const double beatSeconds = 60.0 / settings.bpm;
-    std::vector<double> left(frames), right(frames);
-
-    // Chord: two saws per note, detuned a little apart on the left and the right.
     std::vector<Saw> saws;
     for (int i = 0; i < 8; ++i) {
         saws.emplace_back(0.137 * i);
     }
     std::array<BandPass, 6> formants; // three per side
-    for (std::size_t n = 0; n < frames; ++n) {
+    for (std::size_t n = 0; n < track.left.size(); ++n) {
         const double t = static_cast<double>(n) / fs;
         const double beat = t / beatSeconds;
         const auto& chord = kChords[static_cast<std::size_t>(beat / 4.0) % kChords.size()];
@@ -144,16 +145,20 @@ std::vector<float> makeDemoInput(const DemoSettings& settings) {
             voicedLeft += kFormantGain[f] * formants[f].process(sawLeft, centre, kFormantQ, fs);
             voicedRight += kFormantGain[f] * formants[3 + f].process(sawRight, centre, kFormantQ, fs);
         }
-        left[n] = level * voicedLeft;
-        right[n] = level * voicedRight;
+        track.left[n] = level * voicedLeft;
+        track.right[n] = level * voicedRight;
     }
+}
 
-    // Drums: a falling sine kick on beats 1 and 3, a noise burst with a short tone body on 2 and
-    // 4, closed hi-hat ticks on every eighth note.
+// Drums: a falling sine kick on beats 1 and 3, a noise burst with a short tone body on 2 and 4,
+// closed hi-hat ticks on every eighth note; the same in both channels.
+void addDrums(const DemoSettings& settings, StereoTrack& track) {
+    const double fs = settings.sampleRate;
+    const double beatSeconds = 60.0 / settings.bpm;
     Noise noise;
     double kickPhase = 0.0, snarePhase = 0.0;
     double hatLow = 0.0;
-    for (std::size_t n = 0; n < frames; ++n) {
+    for (std::size_t n = 0; n < track.left.size(); ++n) {
         const double t = static_cast<double>(n) / fs;
         const double beat = t / beatSeconds;
         const double sinceBeat = std::fmod(beat, 1.0) * beatSeconds;
@@ -177,21 +182,36 @@ std::vector<float> makeDemoInput(const DemoSettings& settings) {
         drums += 0.35 * (white - hatLow) * std::exp(-sinceEighth * 110.0);
 
         const double fade = std::min(1.0, (settings.seconds - t) / 0.05);
-        left[n] += 0.8 * drums * fade;
-        right[n] += 0.8 * drums * fade;
+        track.left[n] += 0.8 * drums * fade;
+        track.right[n] += 0.8 * drums * fade;
     }
+}
 
+// Interleaved, scaled so that the louder channel peaks at -3 dBFS.
+std::vector<float> interleavedAtMinus3dB(const StereoTrack& track) {
+    const std::size_t frames = track.left.size();
     double peak = 0.0;
     for (std::size_t n = 0; n < frames; ++n) {
-        peak = std::max({peak, std::fabs(left[n]), std::fabs(right[n])});
+        peak = std::max({peak, std::fabs(track.left[n]), std::fabs(track.right[n])});
     }
     const double gain = peak > 0.0 ? std::pow(10.0, -3.0 / 20.0) / peak : 0.0;
     std::vector<float> out(2 * frames);
     for (std::size_t n = 0; n < frames; ++n) {
-        out[2 * n] = static_cast<float>(left[n] * gain);
-        out[2 * n + 1] = static_cast<float>(right[n] * gain);
+        out[2 * n] = static_cast<float>(track.left[n] * gain);
+        out[2 * n + 1] = static_cast<float>(track.right[n] * gain);
     }
     return out;
+}
+
+} // namespace
+
+std::vector<float> makeDemoInput(const DemoSettings& settings) {
+    const double fs = settings.sampleRate;
+    const auto frames = static_cast<std::size_t>(std::max(0.0, std::round(settings.seconds * fs)));
+    StereoTrack track{std::vector<double>(frames), std::vector<double>(frames)};
+    addChords(settings, track);
+    addDrums(settings, track);
+    return interleavedAtMinus3dB(track);
 }
 
 } // namespace vdemo

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace vrender {
 
@@ -19,177 +20,215 @@ bool parseInteger(const std::string& text, long long& value) {
     return errno == 0 && end != nullptr && *end == '\0';
 }
 
-} // namespace
+// One pass over the command line, as the option being read sees it: its name (without a value
+// given after '='), and the arguments after it for the options that take a value.
+class OptionReader {
+public:
+    OptionReader(const std::vector<std::string>& arguments, std::string& error)
+        : arguments_(arguments), error_(error) {}
 
-bool parseNumber(const std::string& text, double& value) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) != 0) {
+    bool atEnd() const { return index_ >= arguments_.size(); }
+    const std::string& current() const { return arguments_[index_]; }
+    void advance() { ++index_; }
+
+    // "--name=value" and "--name value" are the same.
+    void beginOption() {
+        name_ = current();
+        inlineValue_.reset();
+        const std::size_t equals = name_.find('=');
+        if (name_.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue_ = name_.substr(equals + 1);
+            name_ = name_.substr(0, equals);
+        }
+    }
+
+    const std::string& name() const { return name_; }
+
+    bool fail(const std::string& message) {
+        error_ = message;
         return false;
     }
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end != nullptr && *end == '\0' && std::isfinite(value);
-}
 
-bool parseOptions(const std::vector<std::string>& arguments, Options& options, std::string& error) {
-    std::vector<std::string> positional;
-    bool optionsEnded = false;
-    std::vector<std::string> seen;
-
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            positional.push_back(argument);
-            continue;
+    bool flag(bool& target) {
+        if (inlineValue_) {
+            return fail(name_ + " takes no value");
         }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        // "--name=value" and "--name value" are the same.
-        std::optional<std::string> inlineValue;
-        const std::size_t equals = argument.find('=');
-        if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-            inlineValue = argument.substr(equals + 1);
-            argument = argument.substr(0, equals);
-        }
-        auto flag = [&](bool& target) {
-            if (inlineValue) {
-                error = argument + " takes no value";
-                return false;
-            }
-            target = true;
-            return true;
-        };
-        auto value = [&](std::string& target) {
-            if (inlineValue) {
-                target = *inlineValue;
-            } else if (i + 1 < arguments.size()) {
-                target = arguments[++i];
-            } else {
-                error = argument + " needs a value";
-                return false;
-            }
-            return true;
-        };
-        // Options that name one thing may be given once; --set may be repeated.
-        auto once = [&]() {
-            for (const std::string& s : seen) {
-                if (s == argument) {
-                    error = argument + " is given twice";
-                    return false;
-                }
-            }
-            seen.push_back(argument);
-            return true;
-        };
-
-        std::string text;
-        if (argument == "--help" || argument == "-h") {
-            if (!flag(options.help)) {
-                return false;
-            }
-        } else if (argument == "--info") {
-            if (!flag(options.info)) {
-                return false;
-            }
-        } else if (argument == "--list-params") {
-            if (!flag(options.listParams)) {
-                return false;
-            }
-        } else if (argument == "--quiet" || argument == "-q") {
-            if (!flag(options.quiet)) {
-                return false;
-            }
-        } else if (argument == "--set") {
-            if (!value(text)) {
-                return false;
-            }
-            const std::size_t at = text.find('=');
-            if (at == std::string::npos || at == 0) {
-                error = "--set needs NAME=VALUE, got '" + text + "'";
-                return false;
-            }
-            options.settings.push_back({text.substr(0, at), text.substr(at + 1)});
-        } else if (argument == "--plugin" || argument == "--format" || argument == "--bits" ||
-                   argument == "--preset" || argument == "--bank" || argument == "--save-preset" ||
-                   argument == "--save-bank" || argument == "--editor-shot") {
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (text.empty()) {
-                error = argument + " needs a value";
-                return false;
-            }
-            std::string& target = argument == "--plugin"        ? options.plugin
-                                  : argument == "--format"      ? options.format
-                                  : argument == "--bits"        ? options.bits
-                                  : argument == "--preset"      ? options.preset
-                                  : argument == "--bank"        ? options.bank
-                                  : argument == "--save-preset" ? options.savePreset
-                                  : argument == "--save-bank"   ? options.saveBank
-                                                                : options.editorShot;
-            target = text;
-        } else if (argument == "--block") {
-            long long n = 0;
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (!parseInteger(text, n) || n < 1 || n > kMaxBlockSize) {
-                error = "--block needs a whole number of frames from 1 to " + std::to_string(kMaxBlockSize) +
-                        ", got '" + text + "'";
-                return false;
-            }
-            options.blockSize = static_cast<std::int32_t>(n);
-        } else if (argument == "--program") {
-            long long n = 0;
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (!parseInteger(text, n) || n < 0 || n > 1000000) {
-                error = "--program needs a program number (0 is the first), got '" + text + "'";
-                return false;
-            }
-            options.program = static_cast<int>(n);
-        } else if (argument == "--tail") {
-            double seconds = 0.0;
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > kMaxTailSeconds) {
-                error = "--tail needs seconds from 0 to 3600, got '" + text + "'";
-                return false;
-            }
-            options.tailSeconds = seconds;
-        } else if (argument == "--bpm") {
-            double bpm = 0.0;
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (!parseNumber(text, bpm) || bpm < 1.0 || bpm > kMaxBpm) {
-                error = "--bpm needs a tempo from 1 to 999 beats per minute, got '" + text + "'";
-                return false;
-            }
-            options.bpm = bpm;
-        } else if (argument == "--start-beat") {
-            double beat = 0.0;
-            if (!once() || !value(text)) {
-                return false;
-            }
-            if (!parseNumber(text, beat)) {
-                error = "--start-beat needs a number of beats, got '" + text + "'";
-                return false;
-            }
-            options.startBeat = beat;
-        } else {
-            error = "unknown option " + argument + " (see --help)";
-            return false;
-        }
-    }
-
-    if (options.help) {
+        target = true;
         return true;
     }
+
+    bool value(std::string& target) {
+        if (inlineValue_) {
+            target = *inlineValue_;
+        } else if (index_ + 1 < arguments_.size()) {
+            target = arguments_[++index_];
+        } else {
+            return fail(name_ + " needs a value");
+        }
+        return true;
+    }
+
+    // Options that name one thing may be given once; --set may be repeated.
+    bool once() {
+        for (const std::string& s : seen_) {
+            if (s == name_) {
+                return fail(name_ + " is given twice");
+            }
+        }
+        seen_.push_back(name_);
+        return true;
+    }
+
+    // once() and value() together, as every option that names one thing starts.
+    bool onceWithValue(std::string& target) { return once() && value(target); }
+
+private:
+    const std::vector<std::string>& arguments_;
+    std::string& error_;
+    std::size_t index_ = 0;
+    std::string name_;
+    std::optional<std::string> inlineValue_;
+    std::vector<std::string> seen_;
+};
+
+using OptionHandler = bool (*)(OptionReader&, Options&);
+
+template <bool Options::*Target> bool readFlag(OptionReader& reader, Options& options) {
+    return reader.flag(options.*Target);
+}
+
+// Paths and names: an empty one counts as missing.
+template <std::string Options::*Target> bool readText(OptionReader& reader, Options& options) {
+    std::string text;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (text.empty()) {
+        return reader.fail(reader.name() + " needs a value");
+    }
+    options.*Target = text;
+    return true;
+}
+
+bool readSetting(OptionReader& reader, Options& options) {
+    std::string text;
+    if (!reader.value(text)) {
+        return false;
+    }
+    const std::size_t at = text.find('=');
+    if (at == std::string::npos || at == 0) {
+        return reader.fail("--set needs NAME=VALUE, got '" + text + "'");
+    }
+    options.settings.push_back({text.substr(0, at), text.substr(at + 1)});
+    return true;
+}
+
+bool readBlock(OptionReader& reader, Options& options) {
+    std::string text;
+    long long n = 0;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (!parseInteger(text, n) || n < 1 || n > kMaxBlockSize) {
+        return reader.fail("--block needs a whole number of frames from 1 to " +
+                           std::to_string(kMaxBlockSize) + ", got '" + text + "'");
+    }
+    options.blockSize = static_cast<std::int32_t>(n);
+    return true;
+}
+
+bool readProgram(OptionReader& reader, Options& options) {
+    std::string text;
+    long long n = 0;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (!parseInteger(text, n) || n < 0 || n > 1000000) {
+        return reader.fail("--program needs a program number (0 is the first), got '" + text + "'");
+    }
+    options.program = static_cast<int>(n);
+    return true;
+}
+
+bool readTail(OptionReader& reader, Options& options) {
+    std::string text;
+    double seconds = 0.0;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > kMaxTailSeconds) {
+        return reader.fail("--tail needs seconds from 0 to 3600, got '" + text + "'");
+    }
+    options.tailSeconds = seconds;
+    return true;
+}
+
+bool readBpm(OptionReader& reader, Options& options) {
+    std::string text;
+    double bpm = 0.0;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (!parseNumber(text, bpm) || bpm < 1.0 || bpm > kMaxBpm) {
+        return reader.fail("--bpm needs a tempo from 1 to 999 beats per minute, got '" + text + "'");
+    }
+    options.bpm = bpm;
+    return true;
+}
+
+bool readStartBeat(OptionReader& reader, Options& options) {
+    std::string text;
+    double beat = 0.0;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    if (!parseNumber(text, beat)) {
+        return reader.fail("--start-beat needs a number of beats, got '" + text + "'");
+    }
+    options.startBeat = beat;
+    return true;
+}
+
+struct OptionEntry {
+    std::string_view name;
+    OptionHandler read;
+};
+
+// Every option by the name it is written with; -h and -q are short for --help and --quiet.
+constexpr OptionEntry kOptionTable[] = {
+    {"--help", readFlag<&Options::help>},
+    {"-h", readFlag<&Options::help>},
+    {"--info", readFlag<&Options::info>},
+    {"--list-params", readFlag<&Options::listParams>},
+    {"--quiet", readFlag<&Options::quiet>},
+    {"-q", readFlag<&Options::quiet>},
+    {"--set", readSetting},
+    {"--plugin", readText<&Options::plugin>},
+    {"--format", readText<&Options::format>},
+    {"--bits", readText<&Options::bits>},
+    {"--preset", readText<&Options::preset>},
+    {"--bank", readText<&Options::bank>},
+    {"--save-preset", readText<&Options::savePreset>},
+    {"--save-bank", readText<&Options::saveBank>},
+    {"--editor-shot", readText<&Options::editorShot>},
+    {"--block", readBlock},
+    {"--program", readProgram},
+    {"--tail", readTail},
+    {"--bpm", readBpm},
+    {"--start-beat", readStartBeat},
+};
+
+OptionHandler findOption(const std::string& name) {
+    for (const OptionEntry& entry : kOptionTable) {
+        if (entry.name == name) {
+            return entry.read;
+        }
+    }
+    return nullptr;
+}
+
+// INPUT and OUTPUT; without them the run must have something else to do.
+bool takeFileNames(const std::vector<std::string>& positional, Options& options, std::string& error) {
     if (positional.size() == 2) {
         options.input = positional[0];
         options.output = positional[1];
@@ -209,6 +248,50 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) != 0) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end != nullptr && *end == '\0' && std::isfinite(value);
+}
+
+bool parseOptions(const std::vector<std::string>& arguments, Options& options, std::string& error) {
+    OptionReader reader(arguments, error);
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+
+    for (; !reader.atEnd(); reader.advance()) {
+        const std::string& argument = reader.current();
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        reader.beginOption();
+        const OptionHandler read = findOption(reader.name());
+        if (read == nullptr) {
+            error = "unknown option " + reader.name() + " (see --help)";
+            return false;
+        }
+        if (!read(reader, options)) {
+            return false;
+        }
+    }
+
+    if (options.help) {
+        return true;
+    }
+    return takeFileNames(positional, options, error);
 }
 
 std::string helpText() {
