@@ -19,7 +19,8 @@ class GuiBitmap;
 class CControlListener {
 public:
     virtual ~CControlListener() = default;
-    // context is null when the change came from a key.
+    // [ui thread; from a control's handling of a click, a drag, the wheel or a
+    // key] context is null when the change came from a key.
     virtual void valueChanged(CDrawContext* context, CControl* control) = 0;
     // Offered every click with a modifier held; nonzero consumes the click.
     virtual std::int32_t modifierClicked(CDrawContext* context, CControl* control, std::int32_t buttons);
@@ -27,13 +28,16 @@ public:
 
 class CControl : public CView {
 public:
+    // [ui thread; any state]
     CControl(const CRect& size, CControlListener* listener = nullptr, std::int32_t tag = 0,
              GuiBitmap* background = nullptr);
 
-    // Runs the frame's throttled idle, so the screen and the host keep up
-    // while the control tracks the mouse.
+    // [ui thread; during the control's mouse handling] Runs the frame's
+    // throttled idle, so the screen and the host keep up while the control
+    // tracks the mouse.
     virtual void runIdlePass();
 
+    // [ui thread; any state]
     virtual void setValue(float newValue) { value = newValue; }
     virtual float getValue() const { return value; }
     virtual void setMin(float newMin) { vmin = newMin; }
@@ -52,17 +56,19 @@ public:
     float getWheelInc() const { return wheelInc; }
     std::uint32_t getDoubleClickTime() const { return doubleClickTime; }
 
-    // Makes the control the frame's focus view (keys go to it), then tells the
-    // editor that a gesture on the tag begins.
+    // [ui thread; any state] Makes the control the frame's focus view (keys go
+    // to it), then tells the editor that a gesture on the tag begins.
     virtual void beginEdit();
     virtual void endEdit();
     // Clamps the value to minimum..maximum.
     virtual void bounceValue();
-    // Control together with the left button (buttons exactly 17) sets the
-    // default value, reports it when it changed, and consumes the click.
+    // [ui thread; from a click] Control together with the left button
+    // (buttons exactly 17) sets the default value, reports it when it changed,
+    // and consumes the click.
     virtual bool checkDefaultValue(CDrawContext* context, std::int32_t buttons);
 
-    // Dirty while the value differs from the value last drawn, or marked.
+    // [ui thread; any state] Dirty while the value differs from the value last
+    // drawn, or marked.
     bool isDirty() const override;
     // true forces a redraw; false records the current value as drawn.
     void setDirty(bool state = true) override;
@@ -95,20 +101,28 @@ enum CKnobMode : std::int32_t {
 
 class CKnob : public CControl {
 public:
-    // The background is the knob's face; handle may be null (a line is drawn).
+    // [ui thread; any state] The background is the knob's face; handle may be
+    // null (a line is drawn).
     CKnob(const CRect& size, CControlListener* listener, std::int32_t tag, GuiBitmap* background,
           GuiBitmap* handle, const CPoint& offset = CPoint(0, 0));
 
-    // The knobs' mode, shared by every knob of the module (set by the host).
+    // [any editor's ui thread; any state] The knobs' mode, shared by every
+    // knob of the module (set by the host).
     static void setKnobMode(std::int32_t mode);
     static std::int32_t getKnobMode();
 
+    // [ui thread; any state]
     void draw(CDrawContext* context) override;
+    // [ui thread, frame open] A drag returns only when the button is up
+    // again, running the idle pass meanwhile.
     void mouse(CDrawContext* context, CPoint& where, std::int32_t buttons = -1) override;
+    // [ui thread, frame open]
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    // [ui thread; any state]
     std::int32_t onKeyDown(CKeyCode& key) override;
     bool isTypeOf(const char* className) const override;
 
+    // [ui thread; any state]
     void setHandleBitmap(GuiBitmap* bitmap);
     GuiBitmap* getHandleBitmap() const { return handle; }
     void setInsetValue(std::int32_t inset) { insetValue = inset; }
@@ -122,8 +136,9 @@ public:
     void setZoomFactor(float factor) { zoomFactor = factor; }
     float getZoomFactor() const { return zoomFactor; }
 
-    // The value for a pointer position (in the knob's parent coordinates) on
-    // the circular arc; a point in the gap gives the nearer end.
+    // [ui thread; any state] The value for a pointer position (in the knob's
+    // parent coordinates) on the circular arc; a point in the gap gives the
+    // nearer end.
     float valueFromPoint(const CPoint& where) const;
     // Where the handle's centre is drawn, relative to the knob's top-left.
     CPoint handlePoint() const;
@@ -145,13 +160,16 @@ protected:
 };
 
 // Style 0 runs the idle pass before reporting a click, style 1 after.
+// [ui thread; any state] everything but the click.
 class COnOffButton : public CControl {
 public:
     COnOffButton(const CRect& size, CControlListener* listener, std::int32_t tag, GuiBitmap* background,
                  std::int32_t style = 0);
 
     void draw(CDrawContext* context) override;
+    // [ui thread, frame open]
     void mouse(CDrawContext* context, CPoint& where, std::int32_t buttons = -1) override;
+
     bool isTypeOf(const char* className) const override;
     std::int32_t getStyle() const { return style; }
     void setStyle(std::int32_t newStyle) { style = newStyle; }

@@ -21,6 +21,7 @@ enum CHoriTxtAlign : std::int32_t {
     kRightText = 2,
 };
 
+// [ui thread; any state]
 class CDrawContext : public CBaseObject {
 public:
     // A context over `surface` (not owned); `frame` gives the window and the
@@ -70,9 +71,10 @@ public:
     void setClipRect(const CRect& clip);
     void resetClipRect();
 
-    // Button and modifier bits now (kLButton ... kApple).
+    // [ui thread, frame open] Button and modifier bits now (kLButton ...
+    // kApple); 0 without a frame.
     std::int32_t getMouseButtons();
-    // The pointer in the frame window's pixels.
+    // The pointer in the frame window's pixels; unchanged without a frame.
     void getMouseLocation(CPoint& point);
 
 protected:
@@ -100,6 +102,7 @@ private:
 
 // A drawing context over a surface of its own, cleared to a background colour
 // at creation (fill, then an outline in the same colour).
+// [ui thread; any state]
 class COffscreenContext : public CDrawContext {
 public:
     COffscreenContext(CFrame* frame, std::int32_t width, std::int32_t height,

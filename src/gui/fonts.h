@@ -58,6 +58,7 @@ struct GuiFont {
     bool operator==(const GuiFont& other) const = default;
 };
 
+// [any thread] The table is constant.
 const FontTableEntry& fontTableEntry(std::int32_t fontId);
 // size 0 means the table height; bold comes from the face bit or id 0.
 GuiFont makeGuiFont(std::int32_t fontId, std::int32_t size, std::int32_t txtFace);

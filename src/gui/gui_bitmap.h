@@ -18,11 +18,15 @@ class CDrawContext;
 // The module's image resources: PNG bytes by id. The composition root (or a
 // generated source, see the build's resource helper) registers them before the
 // first bitmap is loaded; the bytes must stay valid for the module's life.
-// Registering an id again replaces it. [ui thread]
+// Registering an id again replaces it.
+// [as the module loads, or ui thread while no bitmap is being made] The table
+// has no lock: changes must not meet lookups.
 void registerGuiResource(std::int32_t id, const unsigned char* data, std::size_t size);
-bool findGuiResource(std::int32_t id, const unsigned char** data, std::size_t* size);
 void unregisterGuiResource(std::int32_t id);
+// [ui thread; any state]
+bool findGuiResource(std::int32_t id, const unsigned char** data, std::size_t* size);
 
+// [ui thread; any state]
 class GuiBitmap : public CBaseObject {
 public:
     // The PNG resource with this id; without one, an empty bitmap without alpha.
@@ -80,5 +84,6 @@ private:
 // decoding error (then the pixels are all zero). Refuses images wider or
 // taller than kMaxPngSide.
 inline constexpr std::int32_t kMaxPngSide = 4096;
+// [any thread] It keeps no state between calls.
 bool decodePng(const unsigned char* bytes, std::size_t size, std::int32_t& width, std::int32_t& height,
                std::vector<std::uint32_t>& pixels);

@@ -136,16 +136,19 @@ enum CKeyModifier : std::uint8_t {
 // live count lets tests prove that closing a frame frees everything it held.
 class CBaseObject {
 public:
+    // [ui thread; any state] The count is plain: an object and its references
+    // stay on the UI thread that made it.
     CBaseObject();
     CBaseObject(const CBaseObject&) = delete;
     CBaseObject& operator=(const CBaseObject&) = delete;
 
+    // [ui thread; any state]
     virtual void release();
     virtual void retain() { ++referenceCount; }
     std::int32_t getReferenceCount() const { return referenceCount; }
 
-    // Toolkit objects currently alive in this module (all threads' UI objects
-    // live on the one UI thread, so a plain counter is enough).
+    // [any thread] Toolkit objects currently alive in this module, counted
+    // across every editor's UI thread.
     static std::int64_t liveObjects();
 
 protected:

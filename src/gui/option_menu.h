@@ -1,10 +1,10 @@
 #pragma once
 
-// Option menus and menu schemes. A `COptionMenu` is a display that shows its
-// current entry and, when clicked, opens a pop-up of its entries; the chosen
-// entry's position becomes its value. Entry prefixes: "-" separator, "-T"
-// title (disabled), "-G" greyed, "-M" sub-menu. A `MenuScheme` measures and
-// draws the pop-up's items in its own colours and font.
+// Option menus. A `COptionMenu` is a display that shows its current entry
+// and, when clicked, opens a pop-up of its entries; the chosen entry's
+// position becomes its value. Entry prefixes: "-" separator, "-T" title
+// (disabled), "-G" greyed, "-M" sub-menu. How the pop-up looks (its scheme,
+// layout and drawing) is in popup_menu.h, which comes with this header.
 
 #include <cstdint>
 #include <string>
@@ -12,47 +12,7 @@
 
 #include "gui/param_display.h"
 #include "gui/platform.h"
-
-class MenuScheme : public CBaseObject {
-public:
-    // The item state bits handed to drawItem.
-    enum ItemState : std::int32_t {
-        kChecked = 1,
-        kDisabled = 2,
-        kSelected = 4,
-    };
-
-    MenuScheme();
-
-    // Width (h) and height (v) of an item; the text "-" is a separator.
-    virtual CPoint getItemSize(const char* text, CDrawContext* context);
-    virtual void drawItem(const char* text, std::int32_t itemId, std::int32_t state, CDrawContext* context,
-                          const CRect& rect);
-
-    void setBackgroundColor(CColor colour) { backgroundColor = colour; }
-    CColor getBackgroundColor() const { return backgroundColor; }
-    void setSelectionColor(CColor colour) { selectionColor = colour; }
-    CColor getSelectionColor() const { return selectionColor; }
-    void setTextColor(CColor colour) { textColor = colour; }
-    CColor getTextColor() const { return textColor; }
-    void setSelectedTextColor(CColor colour) { selectedTextColor = colour; }
-    CColor getSelectedTextColor() const { return selectedTextColor; }
-    void setDisabledTextColor(CColor colour) { disabledTextColor = colour; }
-    CColor getDisabledTextColor() const { return disabledTextColor; }
-    void setFont(std::int32_t fontId) { font = fontId; }
-    std::int32_t getFont() const { return font; }
-
-protected:
-    ~MenuScheme() override = default;
-
-    // The usual light desktop menu look.
-    CColor backgroundColor{240, 240, 240, 255};
-    CColor selectionColor{48, 140, 198, 255};
-    CColor textColor{0, 0, 0, 255};
-    CColor selectedTextColor{255, 255, 255, 255};
-    CColor disabledTextColor{128, 128, 128, 255};
-    std::int32_t font = kNormalFontSmall;
-};
+#include "gui/popup_menu.h"
 
 // Option-menu style bits (beside the display bits).
 enum COptionMenuStyle : std::int32_t {
@@ -61,6 +21,7 @@ enum COptionMenuStyle : std::int32_t {
     kCheckCurrentStyle = 0x400,
 };
 
+// [ui thread; any state] everything but the click.
 class COptionMenu : public CParamDisplay {
 public:
     static constexpr std::int32_t kMaxEntries = 1024;
@@ -106,8 +67,11 @@ public:
     // toggles its check flag in check style); other values are ignored.
     void setValue(float newValue) override;
     void draw(CDrawContext* context) override;
-    void mouse(CDrawContext* context, CPoint& where, std::int32_t buttons = -1) override;
     bool isTypeOf(const char* className) const override;
+
+    // [ui thread, frame open] Opens the pop-up and returns when it has closed
+    // (the frame keeps painting meanwhile), after reporting the choice.
+    void mouse(CDrawContext* context, CPoint& where, std::int32_t buttons = -1) override;
 
     // The pop-up's items: ids count across sub-menus in depth-first order;
     // owners[id] is the (sub-)menu and position an id stands for.
@@ -132,36 +96,4 @@ protected:
     COptionMenu* lastMenu = nullptr;
     MenuScheme* scheme = nullptr;
     GuiBitmap* pressedBitmap = nullptr;
-};
-
-// The pop-up's geometry: every item's rectangle in the pop-up window's pixels.
-struct GuiPopupLayout {
-    std::vector<CRect> itemRects;
-    CPoint size; // width (h), height (v)
-};
-// Frame around the items, in pixels.
-inline constexpr std::int32_t kPopupBorder = 2;
-
-GuiPopupLayout layoutPopupMenu(const GuiPopupMenu& menu, GuiMenuPainter& painter, GuiSurface& measure);
-// Index of the item at point, or -1.
-std::int32_t popupItemAt(const GuiPopupLayout& layout, const CPoint& point);
-// Draws the whole pop-up, with `selected` (an item index or -1) highlighted.
-void renderPopupMenu(const GuiPopupMenu& menu, const GuiPopupLayout& layout, GuiMenuPainter& painter,
-                     GuiSurface& surface, std::int32_t selected);
-
-// Measures and draws items through a scheme (a default one when none).
-class SchemeMenuPainter : public GuiMenuPainter {
-public:
-    explicit SchemeMenuPainter(MenuScheme* scheme);
-    ~SchemeMenuPainter() override;
-    SchemeMenuPainter(const SchemeMenuPainter&) = delete;
-    SchemeMenuPainter& operator=(const SchemeMenuPainter&) = delete;
-
-    CPoint itemSize(const GuiPopupItem& item, GuiSurface& surface) override;
-    void drawItem(const GuiPopupItem& item, std::int32_t state, GuiSurface& surface,
-                  const CRect& rect) override;
-    void drawBackground(GuiSurface& surface, const CRect& rect) override;
-
-private:
-    MenuScheme* scheme;
 };

@@ -27,6 +27,7 @@ enum CParamDisplayStyle : std::int32_t {
 // Room for a converted value, the terminating zero included.
 inline constexpr std::int32_t kDisplayTextSize = 256;
 
+// [ui thread; any state]; the converters run there too, as the display draws.
 class CParamDisplay : public CControl {
 public:
     CParamDisplay(const CRect& size, GuiBitmap* background = nullptr, std::int32_t style = 0);
@@ -77,6 +78,7 @@ protected:
     bool textTransparency = true;
 };
 
+// [ui thread; any state]
 class CTextLabel : public CParamDisplay {
 public:
     CTextLabel(const CRect& size, const char* text = nullptr, GuiBitmap* background = nullptr,

@@ -5,6 +5,22 @@
 // headless one used by tests and the renderer) implements them. Nothing here
 // names a window-system or graphics-library type: native handles travel as
 // opaque pointers.
+//
+// Thread tags. The toolkit's headers tag their entries with who may call them
+// and when. A tag covers the declarations after it up to the next blank line;
+// one before a class covers the whole class but for groups tagged inside it.
+//   [ui thread]   the host's UI thread: the one that opened the frame. Each
+//                 editor has its own; editors of the module may sit on
+//                 different ones.
+//   [any thread]  any thread, in any state; "never waits" marks those fit for
+//                 the audio thread.
+//   frame open    the editor is open and its frame's window exists: in
+//                 practice, from the window's events and what they lead to.
+//   any state     also with no frame (the editor closed, or before it opens),
+//                 before the window's first paint and after the host destroyed
+//                 the window.
+// Plain values (points, rectangles, colours, fonts, pop-up items) carry no
+// tag: any thread may use copies of its own.
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +45,7 @@ enum class GuiLineStyle { solid, onOff };
 
 // A drawing target of fixed size: an offscreen buffer, a back buffer, a
 // menu's canvas. Coordinates are the target's own pixels.
+// [ui thread; any state] everything: a surface stands alone, frame or not.
 class GuiSurface {
 public:
     virtual ~GuiSurface() = default;
@@ -64,18 +81,24 @@ public:
 class GuiWindowClient {
 public:
     virtual ~GuiWindowClient() = default;
-    // Part of the window must be shown again (coalesced update rectangle).
+    // [ui thread, frame open; from processEvents or dispatchPendingPaint, also
+    // while a pop-up menu is open] Part of the window must be shown again
+    // (coalesced update rectangle).
     virtual void windowPaint(const CRect& updateRect) = 0;
-    // A button went down at `where` (window pixels); buttons are the
-    // button and modifier bits at that moment, the pressed button included.
+    // [ui thread, frame open; from processEvents] A button went down at
+    // `where` (window pixels); buttons are the button and modifier bits at
+    // that moment, the pressed button included.
     virtual void windowMouseDown(CPoint where, std::int32_t buttons) = 0;
     // One wheel notch is a distance of 1; axis 0 vertical, 1 horizontal.
     virtual void windowWheel(CPoint where, float distance, std::int32_t axis, std::int32_t buttons) = 0;
-    // The window is gone (its parent was destroyed under it).
+    // [ui thread; from inside any platform or window call, even a drag's
+    // pointer query] The window is gone (its parent was destroyed under it, or
+    // the window system went away).
     virtual void windowDestroyed() = 0;
 };
 
 // A native child window inside the host's window.
+// [ui thread; any state] everything, still safe after windowDestroyed.
 class GuiWindow {
 public:
     virtual ~GuiWindow() = default;
@@ -106,6 +129,7 @@ struct GuiPopupItem {
 };
 
 // Measures and draws the items of a pop-up; the menu scheme stands behind it.
+// [ui thread; any state] everything (called while a pop-up opens or is open).
 class GuiMenuPainter {
 public:
     virtual ~GuiMenuPainter() = default;
@@ -134,30 +158,35 @@ public:
     // null for the default one. A backend opens its connection to the same place.
     virtual void setHostConnection(void* /*connection*/) {}
 
-    // A child window of `parent` (the host's native window) of the given
-    // size, or null when it cannot be made (no parent, no display).
+    // [ui thread, as the frame opens] A child window of `parent` (the host's
+    // native window) of the given size, or null when it cannot be made (no
+    // parent, no display).
     virtual std::unique_ptr<GuiWindow> createWindow(void* parent, std::int32_t width, std::int32_t height,
                                                     GuiWindowClient& client) = 0;
-    // An offscreen surface, transparent black at creation.
+    // [ui thread; any state] An offscreen surface, transparent black at creation.
     virtual std::unique_ptr<GuiSurface> createSurface(std::int32_t width, std::int32_t height) = 0;
 
-    // Current button and modifier bits; with `where`, also the pointer
-    // position in the window's pixels.
+    // [ui thread; any state] Current button and modifier bits; with `where`,
+    // also the pointer position in the window's pixels.
     virtual std::int32_t pointerState(GuiWindow* window, CPoint* where) = 0;
 
-    // Milliseconds of a monotonic clock (wraps like a 32-bit tick count).
+    // [ui thread; any state] Milliseconds of a monotonic clock (wraps like a
+    // 32-bit tick count).
     virtual std::uint32_t tickCount() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
     virtual std::uint32_t doubleClickTime() { return 250; }
 
-    // Shows `menu` with its top-left corner at `screenPosition` and waits until
-    // an item is chosen (its id) or the menu is dismissed (-1). With
-    // `rightButton`, the right button may choose too.
+    // [ui thread, frame open; from a control's click] Shows `menu` with its
+    // top-left corner at `screenPosition` and waits until an item is chosen
+    // (its id) or the menu is dismissed (-1). With `rightButton`, the right
+    // button may choose too. The frame keeps painting meanwhile.
     virtual std::int32_t popupMenu(GuiWindow& owner, const GuiPopupMenu& menu, CPoint screenPosition,
                                    bool rightButton, GuiMenuPainter& painter) = 0;
 
-    // Handles every event waiting for this module's windows.
+    // [ui thread; any state; not from inside an event it handles] Handles
+    // every event waiting for this module's windows.
     virtual void processEvents() = 0;
-    // Handles one waiting paint request, if any; true when one was handled.
+    // [ui thread; any state, also during a drag] Handles one waiting paint
+    // request, if any; true when one was handled.
     virtual bool dispatchPendingPaint() = 0;
 };

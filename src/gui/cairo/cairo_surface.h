@@ -12,6 +12,8 @@
 
 #include "gui/platform.h"
 
+// [ui thread; any state] Editors on different UI threads may draw at once:
+// the fonts they share are looked up under a lock.
 class CairoSurface final : public GuiSurface {
 public:
     CairoSurface(std::int32_t width, std::int32_t height);
@@ -48,13 +50,16 @@ private:
     cairo_t* cr;
 };
 
-// The face fontconfig picks for a toolkit font ("Arial" should come out as a
-// metric-compatible face such as Liberation Sans), e.g. for tests.
+// [any thread] The face fontconfig picks for a toolkit font ("Arial" should
+// come out as a metric-compatible face such as Liberation Sans), e.g. for
+// tests.
 std::string resolvedFontFamily(const GuiFont& font);
-// Releases the faces resolved so far (they are made again when next needed).
-// For programs that shut the font libraries down before they exit, such as
-// tests under a leak checker.
+// [any thread, while no editor of the module is open] Releases the faces
+// resolved so far (they are made again when next needed). For programs that
+// shut the font libraries down before they exit, such as tests under a leak
+// checker, and for the module when its last editor closes.
 void releaseCachedFonts();
-// The text as UTF-8 for Cairo: valid UTF-8 is kept, other bytes are taken as
-// Latin-1; with `symbol`, letters map to the Greek of the symbol character set.
+// [any thread] The text as UTF-8 for Cairo: valid UTF-8 is kept, other bytes
+// are taken as Latin-1; with `symbol`, letters map to the Greek of the symbol
+// character set.
 std::string toDisplayUtf8(const char* text, bool symbol);

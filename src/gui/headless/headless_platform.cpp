@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "gui/option_menu.h"
+#include "gui/popup_menu.h"
 
 // ---------------------------------------------------------------- HeadlessWindow
 

@@ -5,6 +5,9 @@
 // toolkit runs on it unchanged, so tests (and a renderer that saves the editor
 // as a PNG) need no display. Like a window system, a new window asks to be
 // painted whole; events wait in a queue until processEvents.
+//
+// Threads: [ui thread; any state] everything; the test's (or the renderer's)
+// own thread is the UI thread.
 
 #include <deque>
 #include <functional>

@@ -2,20 +2,17 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
-#include <poll.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <vector>
 
 #include "gui/cairo/cairo_surface.h"
-#include "gui/option_menu.h"
 #include "gui/x11/x11_connection.h"
+#include "gui/x11/x11_pixel_transfer.h"
+#include "gui/x11/x11_popup.h"
 
 namespace {
 
@@ -62,104 +59,6 @@ const char* windowClassName() {
     return name;
 }
 
-// Copies `area` of a surface's pixels (premultiplied 0xAARRGGBB, opaque in
-// practice: the back buffer and menu canvases are filled everywhere) into a
-// window. The common 24- and 32-bit true-colour visuals take the pixels as
-// they are; other true-colour layouts are converted pixel by pixel.
-class PixelTransfer {
-public:
-    PixelTransfer(Display* display, Window window) : dpy(display), target(window) {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(dpy, window, &attributes);
-        visual = attributes.visual;
-        depth = attributes.depth;
-        gc = XCreateGC(dpy, window, 0, nullptr);
-        direct = visual != nullptr && (depth == 24 || depth == 32) && visual->red_mask == 0xff0000 &&
-                 visual->green_mask == 0x00ff00 && visual->blue_mask == 0x0000ff;
-    }
-    ~PixelTransfer() { XFreeGC(dpy, gc); }
-    PixelTransfer(const PixelTransfer&) = delete;
-    PixelTransfer& operator=(const PixelTransfer&) = delete;
-
-    void put(GuiSurface& source, CRect area) {
-        source.flush();
-        GuiPixels pixels = source.pixels();
-        area.bound(CRect(0, 0, pixels.width, pixels.height));
-        if (area.isEmpty() || visual == nullptr) {
-            return;
-        }
-        if (direct) {
-            XImage* image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                                         reinterpret_cast<char*>(const_cast<std::uint32_t*>(pixels.data)),
-                                         static_cast<unsigned>(pixels.width),
-                                         static_cast<unsigned>(pixels.height), 32, pixels.width * 4);
-            if (image == nullptr) {
-                return;
-            }
-            // The words are in this machine's byte order; Xlib swaps for a
-            // server that differs.
-            image->byte_order = LSBFirst;
-            image->bitmap_bit_order = LSBFirst;
-            XInitImage(image);
-            XPutImage(dpy, target, gc, image, area.left, area.top, area.left, area.top,
-                      static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()));
-            image->data = nullptr; // the surface owns the pixels
-            XDestroyImage(image);
-            return;
-        }
-        XImage* image =
-            XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                         static_cast<unsigned>(area.width()), static_cast<unsigned>(area.height()), 32, 0);
-        if (image == nullptr) {
-            return;
-        }
-        image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
-                                                     static_cast<std::size_t>(area.height())));
-        if (image->data == nullptr) {
-            XDestroyImage(image);
-            return;
-        }
-        for (std::int32_t y = 0; y < area.height(); ++y) {
-            const std::uint32_t* row = pixels.data + static_cast<std::size_t>(area.top + y) * pixels.width;
-            for (std::int32_t x = 0; x < area.width(); ++x) {
-                std::uint32_t p = row[area.left + x];
-                XPutPixel(image, x, y,
-                          scale(p >> 16, visual->red_mask) | scale(p >> 8, visual->green_mask) |
-                              scale(p, visual->blue_mask));
-            }
-        }
-        XPutImage(dpy, target, gc, image, 0, 0, area.left, area.top, static_cast<unsigned>(area.width()),
-                  static_cast<unsigned>(area.height()));
-        XDestroyImage(image); // frees the data too
-    }
-
-private:
-    // An 8-bit channel placed into a colour mask of any width and position.
-    static unsigned long scale(std::uint32_t channel, unsigned long mask) {
-        if (mask == 0) {
-            return 0;
-        }
-        int shift = 0;
-        while (((mask >> shift) & 1u) == 0) {
-            ++shift;
-        }
-        int bits = 0;
-        while (((mask >> (shift + bits)) & 1u) != 0) {
-            ++bits;
-        }
-        unsigned long value = (channel & 0xffu);
-        value = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
-        return (value << shift) & mask;
-    }
-
-    Display* dpy;
-    Window target;
-    Visual* visual = nullptr;
-    int depth = 0;
-    GC gc;
-    bool direct = false;
-};
-
 class X11Window final : public GuiWindow {
 public:
     X11Window(X11Platform& platform, Window window, GuiWindowClient& client);
@@ -182,7 +81,7 @@ private:
     X11Platform& platform;
     Window window;
     GuiWindowClient& client;
-    std::unique_ptr<PixelTransfer> transfer;
+    std::unique_ptr<X11PixelTransfer> transfer;
     CRect pendingExpose;
     bool alive = true;
 };
@@ -244,7 +143,7 @@ private:
 
 X11Window::X11Window(X11Platform& platform_, Window window_, GuiWindowClient& client_)
     : platform(platform_), window(window_), client(client_),
-      transfer(std::make_unique<PixelTransfer>(platform_.display(), window_)) {}
+      transfer(std::make_unique<X11PixelTransfer>(platform_.display(), window_)) {}
 
 X11Window::~X11Window() {
     X11HandlerScope scope;
@@ -518,149 +417,6 @@ bool X11Platform::dispatchPendingPaint() {
 
 // ---------------------------------------------------------------- pop-up menus
 
-// One open level of a pop-up: its window and what is drawn in it.
-struct MenuLevel {
-    const GuiPopupMenu* menu = nullptr;
-    GuiPopupLayout layout;
-    Window window = 0;
-    std::unique_ptr<PixelTransfer> transfer;
-    std::unique_ptr<CairoSurface> canvas;
-    CPoint origin; // on the screen
-    std::int32_t selected = -1;
-};
-
-class PopupSession {
-public:
-    PopupSession(Display* display, GuiMenuPainter& menuPainter) : dpy(display), painter(menuPainter) {}
-    ~PopupSession() {
-        while (!levels.empty()) {
-            closeLevel();
-        }
-        XFlush(dpy);
-    }
-    PopupSession(const PopupSession&) = delete;
-    PopupSession& operator=(const PopupSession&) = delete;
-
-    void openLevel(const GuiPopupMenu& menu, CPoint origin);
-    void closeLevel();
-    void closeAbove(std::size_t keep) {
-        while (levels.size() > keep) {
-            closeLevel();
-        }
-    }
-    void redraw(MenuLevel& level);
-    // The level and item under a screen point; false when outside every level.
-    bool hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const;
-    MenuLevel* levelOf(Window window);
-    void hover(CPoint screen);
-    std::vector<MenuLevel>& all() { return levels; }
-
-private:
-    Display* dpy;
-    GuiMenuPainter& painter;
-    std::vector<MenuLevel> levels;
-};
-
-void PopupSession::openLevel(const GuiPopupMenu& menu, CPoint origin) {
-    MenuLevel level;
-    level.menu = &menu;
-    CairoSurface measure(1, 1);
-    level.layout = layoutPopupMenu(menu, painter, measure);
-    std::int32_t width = std::max(level.layout.size.h, 8);
-    std::int32_t height = std::max(level.layout.size.v, 8);
-    // Kept on the screen.
-    int screen = DefaultScreen(dpy);
-    std::int32_t screenWidth = DisplayWidth(dpy, screen);
-    std::int32_t screenHeight = DisplayHeight(dpy, screen);
-    origin.h = std::max(0, std::min(origin.h, screenWidth - width));
-    origin.v = std::max(0, std::min(origin.v, screenHeight - height));
-    level.origin = origin;
-
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.save_under = True;
-    attributes.background_pixmap = None;
-    attributes.border_pixel = 0;
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                            KeyPressMask | StructureNotifyMask;
-    level.window = XCreateWindow(
-        dpy, DefaultRootWindow(dpy), origin.h, origin.v, static_cast<unsigned>(width),
-        static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-        CWOverrideRedirect | CWSaveUnder | CWBackPixmap | CWBorderPixel | CWEventMask, &attributes);
-    XClassHint hint;
-    char resName[] = "vornhalt-menu";
-    hint.res_name = resName;
-    hint.res_class = const_cast<char*>(windowClassName());
-    XSetClassHint(dpy, level.window, &hint);
-    level.transfer = std::make_unique<PixelTransfer>(dpy, level.window);
-    level.canvas = std::make_unique<CairoSurface>(width, height);
-    XMapRaised(dpy, level.window);
-    levels.push_back(std::move(level));
-    redraw(levels.back());
-}
-
-void PopupSession::closeLevel() {
-    MenuLevel& level = levels.back();
-    level.transfer.reset();
-    XDestroyWindow(dpy, level.window);
-    levels.pop_back();
-}
-
-void PopupSession::redraw(MenuLevel& level) {
-    renderPopupMenu(*level.menu, level.layout, painter, *level.canvas, level.selected);
-    level.transfer->put(*level.canvas, CRect(0, 0, level.canvas->width(), level.canvas->height()));
-    XFlush(dpy);
-}
-
-bool PopupSession::hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const {
-    // The deepest level lies on top.
-    for (std::size_t i = levels.size(); i-- > 0;) {
-        const MenuLevel& level = levels[i];
-        CPoint local(screen.h - level.origin.h, screen.v - level.origin.v);
-        if (local.h >= 0 && local.v >= 0 && local.h < level.layout.size.h && local.v < level.layout.size.v) {
-            levelIndex = i;
-            item = popupItemAt(level.layout, local);
-            return true;
-        }
-    }
-    return false;
-}
-
-MenuLevel* PopupSession::levelOf(Window window) {
-    for (MenuLevel& level : levels) {
-        if (level.window == window) {
-            return &level;
-        }
-    }
-    return nullptr;
-}
-
-// Highlights the item under the pointer; an item with a sub-menu opens it
-// beside itself, and moving to another item closes deeper levels.
-void PopupSession::hover(CPoint screen) {
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    if (!hit(screen, index, item)) {
-        return;
-    }
-    MenuLevel& level = levels[index];
-    if (item == level.selected) {
-        return;
-    }
-    closeAbove(index + 1);
-    MenuLevel& current = levels[index];
-    current.selected = item;
-    redraw(current);
-    if (item >= 0) {
-        const GuiPopupItem& entry = current.menu->items[static_cast<std::size_t>(item)];
-        if (entry.submenu != nullptr && (entry.flags & GuiPopupItem::kDisabled) == 0) {
-            const CRect& r = current.layout.itemRects[static_cast<std::size_t>(item)];
-            CPoint origin(current.origin.h + r.right, current.origin.v + r.top - kPopupBorder);
-            openLevel(*entry.submenu, origin);
-        }
-    }
-}
-
 std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& menu, CPoint screenPosition,
                                     bool rightButton, GuiMenuPainter& painter) {
     X11HandlerScope scope;
@@ -668,115 +424,12 @@ std::int32_t X11Platform::popupMenu(GuiWindow& /*owner*/, const GuiPopupMenu& me
     if (dpy == nullptr || menu.items.empty()) {
         return -1;
     }
+    // The menu reads the connection itself: it stays open until the menu is
+    // done, even when it is lost meanwhile.
     ++eventDepth;
-    std::int32_t result = -1;
-    {
-        PopupSession session(dpy, painter);
-        session.openLevel(menu, screenPosition);
-        Window grabWindow = session.all().front().window;
-
-        // Modal: all pointer and key events come here until the menu closes.
-        // The click that opened the menu may still hold the pointer for a
-        // moment, so the grab is tried for a little while.
-        bool grabbed = false;
-        for (int attempt = 0; attempt < 50 && !grabbed && !connection.isLost(); ++attempt) {
-            grabbed =
-                XGrabPointer(dpy, grabWindow, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                             GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-            if (!grabbed) {
-                sleep(4);
-            }
-        }
-        if (grabbed) {
-            XGrabKeyboard(dpy, grabWindow, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-            bool done = false;
-            // A server that goes away dismisses the menu.
-            while (!done && !connection.isLost()) {
-                if (XPending(dpy) == 0) {
-                    pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
-                    poll(&fd, 1, 50);
-                    continue;
-                }
-                XEvent event;
-                XNextEvent(dpy, &event);
-                MenuLevel* level = session.levelOf(event.xany.window);
-                switch (event.type) {
-                case Expose:
-                    if (level != nullptr) {
-                        if (event.xexpose.count == 0) {
-                            session.redraw(*level);
-                        }
-                    } else {
-                        handleEvent(event); // the frame keeps painting
-                    }
-                    break;
-                case MotionNotify:
-                    session.hover(CPoint(event.xmotion.x_root, event.xmotion.y_root));
-                    break;
-                case ButtonPress: {
-                    if (event.xbutton.button > Button3) {
-                        break; // the wheel does not close the menu
-                    }
-                    std::size_t index = 0;
-                    std::int32_t item = -1;
-                    if (!session.hit(CPoint(event.xbutton.x_root, event.xbutton.y_root), index, item)) {
-                        done = true; // a click outside dismisses
-                    }
-                    break;
-                }
-                case ButtonRelease: {
-                    unsigned int button = event.xbutton.button;
-                    if (button != Button1 && !(button == Button3 && rightButton)) {
-                        break;
-                    }
-                    std::size_t index = 0;
-                    std::int32_t item = -1;
-                    CPoint at(event.xbutton.x_root, event.xbutton.y_root);
-                    // The release of the opening click lands outside: ignored.
-                    if (session.hit(at, index, item) && item >= 0) {
-                        const GuiPopupItem& entry =
-                            session.all()[index].menu->items[static_cast<std::size_t>(item)];
-                        if (entry.isSelectable()) {
-                            result = entry.id;
-                            done = true;
-                        }
-                    }
-                    break;
-                }
-                case KeyPress: {
-                    KeySym key = XLookupKeysym(&event.xkey, 0);
-                    MenuLevel& deepest = session.all().back();
-                    std::int32_t count = static_cast<std::int32_t>(deepest.menu->items.size());
-                    if (key == XK_Escape) {
-                        done = true;
-                    } else if (key == XK_Return || key == XK_KP_Enter) {
-                        if (deepest.selected >= 0 &&
-                            deepest.menu->items[static_cast<std::size_t>(deepest.selected)].isSelectable()) {
-                            result = deepest.menu->items[static_cast<std::size_t>(deepest.selected)].id;
-                            done = true;
-                        }
-                    } else if ((key == XK_Down || key == XK_Up) && count > 0) {
-                        std::int32_t step = key == XK_Down ? 1 : count - 1;
-                        std::int32_t next = deepest.selected;
-                        for (std::int32_t i = 0; i < count; ++i) {
-                            next = next < 0 ? (key == XK_Down ? 0 : count - 1) : (next + step) % count;
-                            if (deepest.menu->items[static_cast<std::size_t>(next)].isSelectable()) {
-                                break;
-                            }
-                        }
-                        deepest.selected = next;
-                        session.redraw(deepest);
-                    }
-                    break;
-                }
-                default:
-                    break;
-                }
-            }
-            XUngrabKeyboard(dpy, CurrentTime);
-            XUngrabPointer(dpy, CurrentTime);
-        }
-    }
+    X11PopupContext context{connection, windowClassName(), [this](XEvent& event) { handleEvent(event); },
+                            [this](std::uint32_t milliseconds) { sleep(milliseconds); }};
+    std::int32_t result = runX11PopupMenu(context, menu, screenPosition, rightButton, painter);
     XSync(dpy, False);
     --eventDepth;
     afterCalls();

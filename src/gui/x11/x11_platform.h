@@ -10,6 +10,7 @@
 
 #include "gui/platform.h"
 
-// The parent passed to createWindow is the host's window id (an X11 window
-// id carried in a pointer).
+// [any thread] It makes no Xlib call before the first window. The parent
+// passed to createWindow is the host's window id (an X11 window id carried in
+// a pointer).
 std::unique_ptr<GuiPlatform> createX11Platform();
