@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dsp/lpc_analyser.h"
+#include "dsp/stereo_lattice_chain.h"
 #include "dsp/warped_lattice.h"
 
 namespace {
@@ -114,46 +115,63 @@ BENCHMARK(BM_Analyse)
 // The engine's arrangement: per channel an inverse and a synthesis lattice of
 // 70 stages, all four gliding once every 8 samples, new targets every 2048
 // samples. One item is one stereo sample.
-void BM_FourLattices(benchmark::State& state) {
-    constexpr int32_t kStages = 70;
-    const std::vector<double> left = resonantNoise(3);
-    const std::vector<double> right = resonantNoise(4);
-    const std::vector<double> sets[2] = {analysedCoefficients(left, 0), analysedCoefficients(left, 4096)};
-
-    WarpedLatticeInverse inverseLeft;
-    WarpedLatticeInverse inverseRight;
-    WarpedLatticeSynthesis synthesisLeft;
-    WarpedLatticeSynthesis synthesisRight;
-    WarpedLatticeFilter* all[4] = {&inverseLeft, &synthesisLeft, &inverseRight, &synthesisRight};
-    for (WarpedLatticeFilter* filter : all) {
-        filter->setSampleRate(11025.0);
-        filter->setSmoothingTime(0.02);
-        filter->setTargetCoefficientsRotated(sets[0].data(), kStages, 0.0f);
-    }
-
+struct FourLattices {
+    static constexpr int32_t kStages = 70;
+    std::vector<double> left = resonantNoise(3);
+    std::vector<double> right = resonantNoise(4);
+    std::vector<double> sets[2] = {analysedCoefficients(left, 0), analysedCoefficients(left, 4096)};
+    WarpedLatticeInverse inverse[2];
+    WarpedLatticeSynthesis synthesis[2];
+    WarpedLatticeFilter* all[4] = {&inverse[0], &synthesis[0], &inverse[1], &synthesis[1]};
     int32_t position = 0;
     int64_t blocks = 0;
-    for (auto _ : state) {
-        if (blocks % 8 == 0) {
-            const std::vector<double>& c = sets[(blocks / 8) % 2];
-            for (WarpedLatticeFilter* filter : all) {
-                filter->setTargetCoefficientsRotated(c.data(), kStages, 0.0f);
-            }
+
+    FourLattices() {
+        for (WarpedLatticeFilter* filter : all) {
+            filter->setSampleRate(11025.0);
+            filter->setSmoothingTime(0.02);
+            filter->setTargetCoefficientsRotated(sets[0].data(), kStages, 0.0f);
         }
-        double sum = 0.0;
+    }
+    // A block of kBlock stereo samples: sample(left, right) per sample,
+    // glide() before every control interval, newTargets() every 8 blocks.
+    template <class NewTargets, class Glide, class Sample>
+    void block(NewTargets newTargets, Glide glide, Sample sample) {
+        if (blocks % 8 == 0) {
+            newTargets(sets[(blocks / 8) % 2]);
+        }
         for (int32_t i = 0; i < kBlock; ++i) {
             if (i % kControlInterval == 0) {
-                for (WarpedLatticeFilter* filter : all) {
-                    filter->updateCoefficients(kWarp, kResonance);
-                }
+                glide();
             }
             const size_t at = static_cast<size_t>(position + i);
-            sum += synthesisLeft.process(inverseLeft.process(left[at]));
-            sum += synthesisRight.process(inverseRight.process(right[at]));
+            sample(left[at], right[at]);
         }
-        benchmark::DoNotOptimize(sum);
         position = (position + kBlock) % kSignalLength;
         ++blocks;
+    }
+    void loadTargets(const std::vector<double>& c) {
+        for (WarpedLatticeFilter* filter : all) {
+            filter->setTargetCoefficientsRotated(c.data(), kStages, 0.0f);
+        }
+    }
+};
+
+void BM_FourLattices(benchmark::State& state) {
+    auto rig = std::make_unique<FourLattices>();
+    for (auto _ : state) {
+        double sum = 0.0;
+        rig->block([&](const std::vector<double>& c) { rig->loadTargets(c); },
+                   [&] {
+                       for (WarpedLatticeFilter* filter : rig->all) {
+                           filter->updateCoefficients(kWarp, kResonance);
+                       }
+                   },
+                   [&](double x1, double x2) {
+                       sum += rig->synthesis[0].process(rig->inverse[0].process(x1));
+                       sum += rig->synthesis[1].process(rig->inverse[1].process(x2));
+                   });
+        benchmark::DoNotOptimize(sum);
     }
     const double samples = static_cast<double>(state.iterations()) * kBlock;
     state.SetItemsProcessed(static_cast<int64_t>(samples));
@@ -161,5 +179,37 @@ void BM_FourLattices(benchmark::State& state) {
 }
 
 BENCHMARK(BM_FourLattices);
+
+// The same four lattices through the engine's pipelined stereo chain, settled
+// at the end of every block as the engine does at the end of a host call.
+void BM_StereoChain(benchmark::State& state) {
+    auto rig = std::make_unique<FourLattices>();
+    StereoLatticeChain chain(rig->inverse[0], rig->inverse[1], rig->synthesis[0], rig->synthesis[1]);
+    for (auto _ : state) {
+        double sum = 0.0;
+        rig->block(
+            [&](const std::vector<double>& c) {
+                chain.applySynthesisUpdate();
+                rig->loadTargets(c);
+            },
+            [&] {
+                rig->inverse[0].updateCoefficients(kWarp, kResonance);
+                rig->inverse[1].updateCoefficients(kWarp, kResonance);
+                chain.updateSynthesisCoefficients(kWarp, kResonance, kWarp, kResonance);
+            },
+            [&](double x1, double x2) {
+                chain.inverse(x1, x2);
+                chain.synthesis(x1, x2);
+                sum += x1 + x2;
+            });
+        chain.settle();
+        benchmark::DoNotOptimize(sum);
+    }
+    const double samples = static_cast<double>(state.iterations()) * kBlock;
+    state.SetItemsProcessed(static_cast<int64_t>(samples));
+    setTimePerUnit(state, "per_stereo_sample", samples);
+}
+
+BENCHMARK(BM_StereoChain);
 
 } // namespace

@@ -1,10 +1,16 @@
 #include "dsp/lpc_analyser.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <iterator>
 
 #include "dsp/double_pair.h"
+
+static_assert(LDBL_MANT_DIG == 64,
+              "the analysis's extended-precision sums need the 80-bit x87 long double; a "
+              "64-bit one (an MSVC-ABI compiler) would change every coefficient and so "
+              "the output");
 
 LpcAnalyser::LpcAnalyser() {
     buildWindow(kDefaultWindowLength);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "dsp/lattice_kernels.h"
 #include "dsp/warped_lattice.h"
 
 // The engine's stereo lattice work, both channels side by side and pipelined
@@ -25,7 +26,7 @@
 // stage counts it calls `applySynthesisUpdate`. A change of stage count is
 // seen here and settles first. Filters whose stage counts differ take the
 // per-object path.
-class StereoLatticeChain {
+class StereoLatticeChain final {
 public:
     StereoLatticeChain(WarpedLatticeInverse& inverse1, WarpedLatticeInverse& inverse2,
                        WarpedLatticeSynthesis& synthesis1, WarpedLatticeSynthesis& synthesis2)
@@ -44,14 +45,17 @@ public:
     // [audio thread] synthesis1.updateCoefficients(warp1, resonance1) and
     // synthesis2.updateCoefficients(warp2, resonance2), run at the next `inverse`.
     void updateSynthesisCoefficients(double warp1, double resonance1, double warp2, double resonance2);
-    // [audio thread] Runs a scheduled glide now.
+    // [audio thread] Runs a scheduled glide now, after a waiting state update
+    // (which reads the coefficients the glide moves).
     void applySynthesisUpdate();
 
     bool updatePending() const { return pending; }
 
 private:
     bool fusable() const;
-    void holdCoefficients();
+    // Runs the waiting state update on its own.
+    void completeUpdate();
+    lattice::StateUpdate<DoublePair> waitingUpdate() const;
     template <bool Pending, bool Glide> void pass(double& x1, double& x2);
 
     WarpedLatticeInverse* inverseFilters[2];
@@ -61,13 +65,13 @@ private:
     bool split = false;
     double feedback[2] = {};
 
-    // The waiting update: output, warp, stage count and coefficients it runs with.
+    // The waiting update: output, warp and stage count it runs with. Its
+    // coefficients are the synthesis filters' own: a glide outside the pass
+    // completes the update first.
     bool pending = false;
     double pendingOutput[2] = {};
     double pendingWarp[2] = {};
     int32_t pendingStages = 0;
-    const double* pendingCoefficients[2] = {};
-    double heldCoefficients[2][WarpedLatticeFilter::kMaxStages] = {};
 
     // The scheduled synthesis glide: target warps and resonances.
     bool glideScheduled = false;

@@ -58,17 +58,13 @@ public:
     int32_t stages = 0;                   // N, coefficients in use
     bool bufferToggle = true;             // synthesis: true when stateA holds the previous state
     double sign = 1.0;                    // factor applied to every loaded coefficient
-
-protected:
-    // Glides warp and resonance with the given retention, then the coefficients.
-    void glide(double targetWarp, double targetResonance, double retention);
 };
 
 // All-zero (whitening) lattice. Per stage i, with e and u both starting at x:
 //   v = warp (stateA[i] - u) + stateB[i]    (D applied to u; stateA = its last output, stateB = last input)
 //   u' = v + current[i] e,  e' = e + current[i] v
 // The output is e after the last stage; with no stages it is the input.
-class WarpedLatticeInverse : public WarpedLatticeFilter {
+class WarpedLatticeInverse final : public WarpedLatticeFilter {
 public:
     static constexpr double kGlideRetention = 0.95;
 
@@ -89,7 +85,7 @@ public:
 // y = G (x + t), with t gathered from the previous state and G precomputed from
 // the coefficients in `updateCoefficients`. The state is double-buffered:
 // stateA and stateB swap the roles of previous and new every sample.
-class WarpedLatticeSynthesis : public WarpedLatticeFilter {
+class WarpedLatticeSynthesis final : public WarpedLatticeFilter {
 public:
     // The glide of this filter runs with 0.95 rounded to single precision.
     static constexpr double kGlideRetention = static_cast<double>(0.95f);
