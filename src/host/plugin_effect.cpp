@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/factory_programs.h"
+
 namespace {
 
 // What the engine asks of the host's time record: song position, tempo, bar
@@ -28,7 +30,7 @@ PluginEffect::PluginEffect(vst2::HostCallback callback)
     }
     programs = std::make_unique<ProgramRecord[]>(kProgramCount);
     for (int i = 0; i < kProgramCount; ++i) {
-        makeDefaultProgram(programs[i]);
+        makeFactoryProgram(i, programs[i]);
     }
 
     if (hostCallback != nullptr) {

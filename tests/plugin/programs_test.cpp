@@ -41,26 +41,39 @@ TEST(ProgramBank, FactoryBankIsByteExact) {
     auto effect = makeEffect();
     const auto bank = chunkOf(*effect, false);
     ASSERT_EQ(bank.size(), 14592u);
+    // Program 0 is "Default": every parameter at its factory value.
+    EXPECT_EQ(valueIn(bank, 0, 1), 0.5f);
+    EXPECT_EQ(valueIn(bank, 0, 2), 0.1f);
+    EXPECT_EQ(valueIn(bank, 0, 4), 0.8f);
+    EXPECT_EQ(valueIn(bank, 0, 15), 0.98f);
+    EXPECT_EQ(valueIn(bank, 0, 17), 0.0f);
+    EXPECT_EQ(valueIn(bank, 0, 20), 1.0f);
+    EXPECT_EQ(valueIn(bank, 0, 32), 0.05f);
+    EXPECT_EQ(valueIn(bank, 0, 40), 0.5f);
+    EXPECT_EQ(valueIn(bank, 0, 53), 1.0f);
+    EXPECT_EQ(valueIn(bank, 0, 54), 0.5f);
+    for (int i = 0; i < kCount; ++i) {
+        EXPECT_EQ(valueIn(bank, 0, i), kParameters[static_cast<std::size_t>(i)].factoryValue) << i;
+    }
+    EXPECT_STREQ(reinterpret_cast<const char*>(bank.data() + 224), "Default");
     for (int p = 0; p < 32; ++p) {
         const unsigned char* record = bank.data() + p * 456;
-        EXPECT_EQ(valueIn(bank, p, 1), 0.5f);
-        EXPECT_EQ(valueIn(bank, p, 2), 0.1f);
-        EXPECT_EQ(valueIn(bank, p, 4), 0.8f);
-        EXPECT_EQ(valueIn(bank, p, 15), 0.98f);
-        EXPECT_EQ(valueIn(bank, p, 20), 1.0f);
-        EXPECT_EQ(valueIn(bank, p, 32), 0.05f);
-        EXPECT_EQ(valueIn(bank, p, 40), 0.5f);
-        EXPECT_EQ(valueIn(bank, p, 53), 1.0f);
-        EXPECT_EQ(valueIn(bank, p, 54), 0.5f);
-        EXPECT_EQ(valueIn(bank, p, 0), 0.0f);
-        EXPECT_EQ(valueIn(bank, p, 55), 0.0f);
-        EXPECT_STREQ(reinterpret_cast<const char*>(record + 224), "Default");
-        EXPECT_STREQ(reinterpret_cast<const char*>(record + 448), "0.0b");
+        const auto* name = reinterpret_cast<const char*>(record + 224);
+        const std::size_t nameLength = strnlen(name, 224);
+        ASSERT_GE(nameLength, 1u) << p;
+        ASSERT_LE(nameLength, 22u) << p;
+        if (p > 0) {
+            EXPECT_STRNE(name, "Default") << p;
+        }
+        // The parameters no component reads stay at zero in every program.
+        EXPECT_EQ(valueIn(bank, p, 0), 0.0f) << p;
+        EXPECT_EQ(valueIn(bank, p, 55), 0.0f) << p;
+        EXPECT_STREQ(reinterpret_cast<const char*>(record + 448), "0.0b") << p;
         // Everything after the terminators is zero, so saved chunks are deterministic.
-        for (int b = 224 + 8; b < 448; ++b) {
+        for (std::size_t b = 224 + nameLength; b < 448; ++b) {
             ASSERT_EQ(record[b], 0) << p << " " << b;
         }
-        for (int b = 448 + 5; b < 456; ++b) {
+        for (int b = 448 + 4; b < 456; ++b) {
             ASSERT_EQ(record[b], 0) << p << " " << b;
         }
     }
@@ -71,7 +84,9 @@ TEST(ProgramBank, ProgramsKeepTheirEdits) {
     auto effect = makeEffect();
     effect->setParameter(kFeedback, 0.3f);
     effect->setProgram(1);
-    EXPECT_EQ(effect->getParameter(kFeedback), 0.0f);
+    const float programOne = effect->program(1).values[kFeedback];
+    ASSERT_NE(programOne, 0.3f);
+    EXPECT_EQ(effect->getParameter(kFeedback), programOne);
     effect->setProgram(0);
     EXPECT_EQ(effect->getParameter(kFeedback), 0.3f);
 
