@@ -94,22 +94,42 @@ float displayValue(int index, float e, float storedSync, float fs, std::int32_t 
     return grid >= 1.0f && e > 0.0f ? gridSteps(1.0f / e) : e;
 }
 
-formatters::Formatter knobFormatter(int index, float storedSync) {
+formatters::SplitFormatter knobSplitter(int index, float storedSync) {
     if (!validIndex(index)) {
-        return formatters::formatDefault;
+        return formatters::splitDefault;
     }
     switch (kParameters[static_cast<std::size_t>(index)].display) {
     case Display::count:
-        return formatters::formatCount;
+        return formatters::splitCount;
     case Display::milliseconds:
-        return formatters::formatMilliseconds;
+        return formatters::splitMilliseconds;
     case Display::time:
-        return formatters::formatTime;
+        return formatters::splitTime;
     case Display::lfoFrequency:
         // A sync menu's value is its entry index: "off" is 0.
-        return storedSync < 0.5f ? formatters::formatHertz : formatters::formatSyncRatio;
+        return storedSync < 0.5f ? formatters::splitHertz : formatters::splitSyncRatio;
     case Display::plain:
         break;
+    }
+    return formatters::splitDefault;
+}
+
+formatters::Formatter knobFormatter(int index, float storedSync) {
+    const formatters::SplitFormatter split = knobSplitter(index, storedSync);
+    if (split == formatters::splitCount) {
+        return formatters::formatCount;
+    }
+    if (split == formatters::splitMilliseconds) {
+        return formatters::formatMilliseconds;
+    }
+    if (split == formatters::splitTime) {
+        return formatters::formatTime;
+    }
+    if (split == formatters::splitHertz) {
+        return formatters::formatHertz;
+    }
+    if (split == formatters::splitSyncRatio) {
+        return formatters::formatSyncRatio;
     }
     return formatters::formatDefault;
 }
@@ -151,6 +171,10 @@ float storedValueOfEntry(int index, int entry) {
         return static_cast<float>(static_cast<double>(static_cast<float>(entry)) * 0.1);
     }
     return static_cast<float>(entry);
+}
+
+int feedbackType(float typeEngineValue) {
+    return typeEngineValue >= 0.0f && typeEngineValue < 11.0f ? static_cast<int>(typeEngineValue) : -1;
 }
 
 float feedbackCutoffHz(float cutoff) {

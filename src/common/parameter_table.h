@@ -158,7 +158,8 @@ struct Parameter {
     Kind kind;
     Law law;
     Display display;
-    float factoryValue; // in the program "Default"
+    float factoryValue;    // in the program "Default"
+    const char* unit = ""; // for hosts, where the display format names none
 };
 
 // clang-format off
@@ -166,10 +167,10 @@ constexpr std::array<Parameter, kCount> kParameters = {{
     {"",                 "",           Kind::unused,     Law::unit,         Display::plain,        0.0f},  // 0
     {"Block Size",       "Block",      Kind::knob,       Law::blockSize,    Display::milliseconds, 0.5f},
     {"# Stages",         "Stages",     Kind::knob,       Law::stages,       Display::count,        0.1f},
-    {"Smoothing",        "Smooth",     Kind::knob,       Law::smoothing,    Display::plain,        0.0f},
+    {"Smoothing",        "Smooth",     Kind::knob,       Law::smoothing,    Display::plain,        0.0f, "s"},
     {"A Warp",           "Warp",       Kind::knob,       Law::unit,         Display::plain,        0.8f},
     {"A Res",            "Resonance",  Kind::knob,       Law::unit,         Display::plain,        0.98f}, // 5
-    {"",                 "Rotate",     Kind::knob,       Law::unit,         Display::plain,        0.0f},
+    {"A Rotate",         "Rotate",     Kind::knob,       Law::unit,         Display::plain,        0.0f},
     {"",                 "",           Kind::unused,     Law::unit,         Display::plain,        0.0f},
     {"",                 "",           Kind::unused,     Law::unit,         Display::plain,        0.0f},
     {"Saturation",       "Saturation", Kind::knob,       Law::unit,         Display::plain,        0.0f},
@@ -177,15 +178,15 @@ constexpr std::array<Parameter, kCount> kParameters = {{
     {"Buffer Rate",      "BufRate",    Kind::knob,       Law::bufferRate,   Display::plain,        0.5f},
     {"",                 "",           Kind::unused,     Law::unit,         Display::plain,        0.0f},
     {"S Warp",           "Warp",       Kind::knob,       Law::unit,         Display::plain,        0.8f},
-    {"",                 "Rotate",     Kind::knob,       Law::unit,         Display::plain,        0.0f},
+    {"S Rotate",         "Rotate",     Kind::knob,       Law::unit,         Display::plain,        0.0f},
     {"S Res",            "Resonance",  Kind::knob,       Law::unit,         Display::plain,        0.98f}, // 15
-    {"Delay",            "Delay",      Kind::knob,       Law::unit,         Display::plain,        0.0f},
+    {"Delay",            "Delay",      Kind::knob,       Law::unit,         Display::plain,        0.0f, "s"},
     {"Feedback",         "Feedback",   Kind::knob,       Law::unit,         Display::plain,        0.0f},
     {"Filter Type",      "",           Kind::filterType, Law::filterType,   Display::plain,        0.0f},
     {"Cutoff",           "",           Kind::knob,       Law::unit,         Display::plain,        0.1f},
     {"Resonance",        "",           Kind::knob,       Law::unit,         Display::plain,        1.0f},  // 20
     {"Delay Sync",       "",           Kind::division,   Law::stored,       Display::plain,        0.0f},
-    {"",                 "",           Kind::toggle,     Law::unit,         Display::plain,        0.0f},
+    {"Delay Cross",      "",           Kind::toggle,     Law::unit,         Display::plain,        0.0f},
     {"Env. Attack",      "Env. Att",   Kind::knob,       Law::cubeSeconds,  Display::time,         0.0f},
     {"Env. Release",     "Env. Rel",   Kind::knob,       Law::twoCubes,     Display::time,         0.0f},
     {"LFO 1 Shape",      "",           Kind::shape,      Law::stored,       Display::plain,        0.0f},  // 25
@@ -246,8 +247,10 @@ float syncRound(float seconds, float grid, float fs, std::int32_t samplesPerBeat
 // the stored value of syncIndexOf(index).
 float displayValue(int index, float e, float storedSync, float fs, std::int32_t samplesPerBeat);
 
-// The formatter of a knob's value box; an LFO frequency's follows its sync menu.
+// The formatter of a knob's value box; an LFO frequency's follows its sync
+// menu. The split one gives a host the number and its unit apart.
 formatters::Formatter knobFormatter(int index, float storedSync);
+formatters::SplitFormatter knobSplitter(int index, float storedSync);
 
 // The list an index-valued parameter chooses from (its size, 0 for the
 // others, and its entries); the filter type's list is the display's eight.
@@ -263,6 +266,10 @@ constexpr int kFirstGainType = 5;
 float feedbackCutoffHz(float cutoff);
 float feedbackQ(float resonance);
 float feedbackGain(float resonance);
+
+// The design type of "Filter Type"'s engine value: the integer part of 0..10,
+// where 9 and 10 (and anything else) design nothing (-1).
+int feedbackType(float typeEngineValue);
 
 // The filter type a stored "Filter Type" is read back as: the integer part of
 // value x 10 + 0.5, or -1 for values no int can hold.

@@ -33,6 +33,9 @@ constexpr int32 fourCharacters(char a, char b, char c, char d) {
 }
 
 constexpr int32 kEffectMagic = fourCharacters('V', 's', 't', 'P');
+// effGetPlugCategory: what kind of plug-in this is (0 is "unknown").
+constexpr int32 kPlugCategoryEffect = 1;
+
 constexpr int32 kIdentifyAnswer = fourCharacters('N', 'v', 'E', 'f');
 
 struct AEffect {

@@ -123,6 +123,24 @@ COptionMenu* PluginEditor::getSyncMenu(std::int32_t which) const {
     }
 }
 
+// A label wider than its box at the editor's font gets the largest size at
+// which it fits; every other label keeps the font's own.
+void PluginEditor::fitLabel(CFrame* panel, CTextLabel* label) {
+    CDrawContext* context = panel->createWindowContext();
+    // A pixel clear at either end: antialiased glyph edges reach past the advance width.
+    const std::int32_t room = label->getViewSize().width() - 2;
+    const std::int32_t natural = fontTableEntry(kFont).height;
+    for (std::int32_t size = natural; size > kSmallestLabelFont; --size) {
+        context->setFont(kFont, size);
+        if (context->getStringWidth(label->getText()) <= room) {
+            label->setFontSize(size == natural ? 0 : size);
+            break;
+        }
+        label->setFontSize(size - 1);
+    }
+    context->release();
+}
+
 formatters::Formatter PluginEditor::formatterFor(std::int32_t tag) {
     const int sync = param::syncIndexOf(tag);
     return param::knobFormatter(tag, sync >= 0 ? effect->getParameter(sync) : 0.0f);
@@ -228,6 +246,7 @@ void PluginEditor::addControlGroup(CFrame* panel, CPoint anchor, std::int32_t ta
     auto* label = new CTextLabel(CRect(x + kLabelLeft, y, x + kLabelRight, y + kLabelHeight),
                                  param::kParameters[static_cast<std::size_t>(tag)].label);
     styleBox(label);
+    fitLabel(panel, label);
 
     const CRect knobRect(x, y + kKnobTop, x + knobFace->getWidth(), y + kKnobTop + knobFace->getHeight());
     auto* knob = new CKnob(knobRect, this, tag, knobFace, knobHandle, CPoint(0, 0));
@@ -252,7 +271,8 @@ void PluginEditor::addControlGroup(CFrame* panel, CPoint anchor, std::int32_t ta
 
 void PluginEditor::addParameterMenu(CFrame* panel, COptionMenu*& slot, const CRect& menuRect,
                                     std::int32_t tag) {
-    auto* menu = new COptionMenu(menuRect, this, tag, nullptr, nullptr, 0);
+    // The current entry carries a check mark when the menu pops up.
+    auto* menu = new COptionMenu(menuRect, this, tag, nullptr, nullptr, kCheckCurrentStyle);
     menu->setScheme(menuScheme);
     styleBox(menu);
     for (std::int32_t i = 0; i < param::listSize(tag); ++i) {
@@ -322,10 +342,13 @@ void PluginEditor::showParameter(std::int32_t index) {
         }
         control->setDirty();
     }
-    if (index == param::kLfo1Sync || index == param::kLfo2Sync) {
-        // The frequency display shows grid steps while its LFO is synced.
-        if (CParamDisplay* display = groups[index + 1].display) {
-            display->setStringConvert(formatterFor(index + 1));
+    // A synced time or rate shows grid steps, a free one seconds or Hz: a sync
+    // menu's change changes what its knob's box shows, number and format.
+    for (std::int32_t dependent : {param::kDelay, param::kLfo1Freq, param::kLfo2Freq}) {
+        CParamDisplay* display = groups[dependent].display;
+        if (param::syncIndexOf(dependent) == index && display != nullptr) {
+            display->setStringConvert(formatterFor(dependent));
+            display->setValue(effect->getDisplayValue(dependent));
             display->setDirty();
         }
     }

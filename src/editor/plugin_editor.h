@@ -63,6 +63,7 @@ public:
     static constexpr CColor kSelectionColour{255, 255, 255, 0};
     static constexpr CColor kSelectedTextColour{48, 148, 189, 0};
     static constexpr std::int32_t kFont = kNormalFontSmall;
+    static constexpr std::int32_t kSmallestLabelFont = 6;
 
     // The effect and the host must outlive the editor; the platform is owned.
     PluginEditor(EditorEffect* effect, GuiHost* host, std::unique_ptr<GuiPlatform> platform);
@@ -95,6 +96,7 @@ public:
 
 private:
     void addControls(CFrame* panel);
+    void fitLabel(CFrame* panel, CTextLabel* label);
     void addControlGroup(CFrame* panel, CPoint anchor, std::int32_t tag);
     void addLfoRow(CFrame* panel, param::RouteSource lfo, std::int32_t top);
     void addRouteRow(CFrame* panel, param::RouteSource source, std::int32_t top);

@@ -39,6 +39,8 @@ public:
     static constexpr int kCoefficientCount = 100;
     static constexpr int kMaxAnalysisLength = 256;
     static constexpr int kRegistrySize = 19;
+    static constexpr double kBypassSeconds = 0.01;
+    static constexpr double kLongestTail = 30.0;
     // Samples a decimator holds at full decimation.
     static constexpr double kLongestHold = 64.0;
     // The lattices glide once per control step and count their smoothing time
@@ -89,6 +91,13 @@ public:
     // envelope times, LFO shapes, filter designs).
     void parameterChanged(int index);
 
+    // [any thread] A soft bypass, on or off: a short crossfade to the dry
+    // input (and back) while the chain keeps running.
+    void setBypass(bool on) { bypassed = on; }
+    // [ui thread] How long the feedback delay is heard after the input stops,
+    // to -60 dB, in seconds; kLongestTail when it sustains itself.
+    double tailSeconds();
+
     // [any thread; never waits] "Filter Type", "Cutoff" or "Resonance" changed:
     // both feedback filters get the design of the values in force at once, or,
     // when another thread is designing them at this moment, at the next
@@ -131,6 +140,7 @@ private:
     float mapped(int index) const { return engineValues[index]; }
     float normalized(int index) const { return param::clampUnit(stored(index)); }
     void computeCallValues();
+    void crossfadeToDry(float dryLeft, float dryRight, float& left, float& right);
     std::array<WarpedLatticeFilter*, 4> lattices() {
         return {&aSections[0], &aSections[1], &sSections[0], &sSections[1]};
     }
@@ -162,6 +172,10 @@ private:
 
     // The analysis warp of the current control step.
     double analysisWarp = 0.0;
+
+    SharedNumber<bool> bypassed{false}; // [any thread writes]
+    double bypassTarget = 0.0;          // this call's: 1 bypassed, 0 not
+    double bypassMix = 0.0;             // 0 processed .. 1 dry
 
     // Design requests made and served; a request is served by a design begun
     // after it was made, so nothing asked for is lost when a design is skipped.

@@ -9,16 +9,6 @@
 
 #include "engine/engine.h"
 
-namespace {
-
-// Types 9 and 10, and a negative type, have no design: the filters keep their
-// coefficients.
-int feedbackType(float typeValue) {
-    return typeValue >= 0.0f && typeValue < 11.0f ? static_cast<int>(typeValue) : -1;
-}
-
-} // namespace
-
 void Engine::requestFeedbackDesign() {
     // Release: whoever sees this request also sees the parameter values written before it.
     feedbackDesignRequests.fetch_add(1, std::memory_order_release);
@@ -32,6 +22,7 @@ void Engine::serveFeedbackDesign() {
     }
     const std::uint32_t requested = feedbackDesignRequests.load(std::memory_order_acquire);
     if (requested != feedbackDesignsServed.load(std::memory_order_relaxed)) {
+        // Types 9 and 10, and a negative type, have no design: the filters keep their coefficients.
         const int type = feedbackType(mapped(kFilterType));
         float frequency = feedbackCutoffHz(mapped(kCutoff));
         // Below 44.1 kHz the highest cutoff keeps its place in the band, short of

@@ -24,6 +24,22 @@ inline double clipUnit(double v) {
 
 } // namespace
 
+// The soft bypass: the output glides between the processed and the dry input
+// over kBypassSeconds; fully bypassed it is the dry input itself, and the
+// chain runs on, so that coming back is seamless.
+void Engine::crossfadeToDry(float dryLeft, float dryRight, float& left, float& right) {
+    const double step = 1.0 / (kBypassSeconds * static_cast<double>(workingSampleRate));
+    bypassMix = bypassMix < bypassTarget ? std::min(bypassMix + step, bypassTarget)
+                                         : std::max(bypassMix - step, bypassTarget);
+    if (bypassMix >= 1.0) {
+        left = dryLeft;
+        right = dryRight;
+        return;
+    }
+    left = static_cast<float>(left + bypassMix * (static_cast<double>(dryLeft) - left));
+    right = static_cast<float>(right + bypassMix * (static_cast<double>(dryRight) - right));
+}
+
 void Engine::computeCallValues() {
     using namespace param;
     // "# Stages" maps to 1..70; a host value outside 0..1 is held to that range.
@@ -79,15 +95,22 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
     }
 
     const bool paired = pairedLattices;
+    bypassTarget = bypassed ? 1.0 : 0.0;
+    const bool bypassing = bypassTarget != 0.0 || bypassMix != 0.0;
     for (std::int32_t start = 0; start < sampleFrames; start += kControlInterval) {
         controlStep();
         const std::int32_t end = std::min(start + kControlInterval, sampleFrames);
         for (std::int32_t i = start; i < end; ++i) {
             float left = 0.0f, right = 0.0f;
+            const float dryLeft = finiteOrZero(inLeft[i]);
+            const float dryRight = finiteOrZero(inRight[i]);
             if (paired) {
-                runSamplePaired(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+                runSamplePaired(dryLeft, dryRight, left, right);
             } else {
-                runSample(finiteOrZero(inLeft[i]), finiteOrZero(inRight[i]), left, right);
+                runSample(dryLeft, dryRight, left, right);
+            }
+            if (bypassing) {
+                crossfadeToDry(dryLeft, dryRight, left, right);
             }
             if (replacing) {
                 outLeft[i] = left;

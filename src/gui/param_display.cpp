@@ -83,7 +83,7 @@ void CParamDisplay::drawText(CDrawContext* context, const char* string) {
     clip.bound(oldClip);
     context->setClipRect(clip);
     CColor oldFont = context->getFontColor();
-    context->setFont(fontID, 0, txtFace);
+    context->setFont(fontID, fontSize, txtFace);
     if ((style & kShadowText) != 0) {
         CRect shadow = size;
         shadow.offset(1, 1);

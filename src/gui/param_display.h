@@ -37,6 +37,9 @@ public:
 
     void setFont(std::int32_t fontId) { fontID = fontId; }
     std::int32_t getFont() const { return fontID; }
+    // The text's height in pixels; 0 takes the font table's for the font.
+    void setFontSize(std::int32_t pixels) { fontSize = pixels; }
+    std::int32_t getFontSize() const { return fontSize; }
     void setTxtFace(std::int32_t face) { txtFace = face; }
     std::int32_t getTxtFace() const { return txtFace; }
     void setFontColor(CColor colour) { fontColor = colour; }
@@ -70,6 +73,7 @@ protected:
     void* userData = nullptr;
     std::int32_t horiTxtAlign = kCenterText;
     std::int32_t fontID = kNormalFont;
+    std::int32_t fontSize = 0;
     std::int32_t txtFace = kNormalFace;
     CColor fontColor = kWhiteCColor;
     CColor backColor = kBlackCColor;

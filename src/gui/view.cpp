@@ -275,7 +275,11 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
         childClip.bound(local);
         context->setClipRect(childClip);
         child->drawRect(context, childClip);
-        child->setDirty(false);
+        // A child drawn only in part (a window's paint of what a pop-up
+        // covered) keeps a change it has pending for the idle's whole redraw.
+        if (childClip == child->getViewSize()) {
+            child->setDirty(false);
+        }
     }
     context->setOffset(oldOffset);
     context->setClipRect(oldClip);

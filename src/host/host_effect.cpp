@@ -252,6 +252,16 @@ HostEffect::intptr HostEffect::dispatchOther(int32 opcode, int32 index, intptr v
     switch (opcode) {
     case effProcessEvents:
         return processEvents(static_cast<VstEvents*>(ptr));
+    case effString2Parameter:
+        return string2Parameter(index, text) ? 1 : 0;
+    case effGetProgramNameIndexed:
+        return ptr != nullptr && getProgramNameIndexed(static_cast<int32>(value), index, text) ? 1 : 0;
+    case effGetPlugCategory:
+        return getPlugCategory();
+    case effSetBypass:
+        return setBypass(value != 0) ? 1 : 0;
+    case effGetTailSize:
+        return getTailSize();
     case effCanBeAutomated:
     case effGetNumProgramCategories:
     case effConnectInput:

@@ -65,6 +65,16 @@ public:
     virtual int32 getVendorVersion() { return 0; }
     virtual int32 canDo(const char* text);
     virtual bool keysRequired() { return false; }
+    // A parameter set from text a host's user typed; with no text, whether
+    // the parameter takes text at all.
+    virtual bool string2Parameter(int32 /*index*/, const char* /*text*/) { return false; }
+    // A program's name by index, into a buffer of 24 bytes.
+    virtual bool getProgramNameIndexed(int32 /*category*/, int32 /*index*/, char* /*text*/) { return false; }
+    virtual int32 getPlugCategory() { return 0; }
+    // Samples of output after the input goes silent: 0 unknown, 1 none.
+    virtual int32 getTailSize() { return 0; }
+    // [any thread] A soft bypass of the effect's own; false when it has none.
+    virtual bool setBypass(bool /*on*/) { return false; }
 
     // Host calls.
     const vst2::VstTimeInfo* getTimeInfo(int32 mask);

@@ -17,10 +17,10 @@ constexpr unsigned char kControlChange = 0xB0;
 constexpr unsigned char kDataMax = 127;
 constexpr unsigned char kMonoModeMessage = 126;
 
-void writeText(char* destination, const char* text) {
-    if (destination != nullptr) {
-        std::strcpy(destination, text);
-    }
+// Texts for hosts' buffers, cut like names: hosts size them for short texts.
+void copyCut(char* destination, const char* text) {
+    std::strncpy(destination, text, PluginEffect::kMaxNameCharacters);
+    destination[PluginEffect::kMaxNameCharacters] = '\0';
 }
 
 } // namespace
@@ -52,13 +52,56 @@ float PluginEffect::getParameter(int32 index) {
     return param::validIndex(index) ? values[index].load() : 0.0f;
 }
 
-void PluginEffect::getParameterLabel(int32 index, char* label) {
-    writeText(label, param::validIndex(index) ? "-" : "");
+param::TextContext PluginEffect::textContext(int32 index) {
+    param::TextContext context;
+    context.stored = values[index];
+    context.display = getDisplayValue(index);
+    const int sync = param::syncIndexOf(index);
+    context.storedSync = sync >= 0 ? values[sync].load() : 0.0f;
+    context.filterType = engineValues[param::kFilterType];
+    context.sampleRate = engine.workingSampleRate;
+    context.samplesPerBeat = engine.hostTime.samplesPerBeat;
+    return context;
 }
 
-// The host gets no value text: values are shown only in the editor.
-void PluginEffect::getParameterDisplay(int32, char* text) {
-    writeText(text, "");
+void PluginEffect::getParameterLabel(int32 index, char* label) {
+    if (label == nullptr) {
+        return;
+    }
+    label[0] = '\0';
+    if (param::validIndex(index)) {
+        formatters::SplitText text;
+        param::parameterText(index, textContext(index), text);
+        copyCut(label, text.unit);
+    }
+}
+
+void PluginEffect::getParameterDisplay(int32 index, char* display) {
+    if (display == nullptr) {
+        return;
+    }
+    display[0] = '\0';
+    if (param::validIndex(index)) {
+        formatters::SplitText text;
+        param::parameterText(index, textContext(index), text);
+        copyCut(display, text.value);
+    }
+}
+
+bool PluginEffect::string2Parameter(int32 index, const char* text) {
+    if (!param::validIndex(index) ||
+        param::kParameters[static_cast<std::size_t>(index)].hostName[0] == '\0') {
+        return false; // only the parameters a host can name take text
+    }
+    if (text == nullptr) {
+        return true;
+    }
+    float stored = 0.0f;
+    if (!param::storedValueOfText(index, text, textContext(index), stored)) {
+        return false;
+    }
+    setParameter(index, stored);
+    return true;
 }
 
 void PluginEffect::getParameterName(int32 index, char* text) {

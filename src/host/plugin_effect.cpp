@@ -112,8 +112,25 @@ PluginEffect::int32 PluginEffect::canDo(const char* text) {
     if (text == nullptr) {
         return -1;
     }
-    return std::strcmp(text, "receiveVstEvents") == 0 || std::strcmp(text, "receiveVstMidiEvent") == 0 ? 1
-                                                                                                       : -1;
+    for (const char* can : {"receiveVstEvents", "receiveVstMidiEvent", "bypass"}) {
+        if (std::strcmp(text, can) == 0) {
+            return 1;
+        }
+    }
+    return -1;
+}
+
+PluginEffect::int32 PluginEffect::getTailSize() {
+    const double seconds = engine.tailSeconds();
+    if (seconds <= 0.0) {
+        return 1; // hosts read 1 as "no tail" (0 would ask them to guess)
+    }
+    return static_cast<int32>(std::ceil(seconds * static_cast<double>(engine.workingSampleRate)));
+}
+
+bool PluginEffect::setBypass(bool on) {
+    engine.setBypass(on);
+    return true;
 }
 
 bool PluginEffect::queryHostTime(HostTimeReport& report) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/parameter_text.h"
 #include "common/program_record.h"
 #include "engine/engine.h"
 #include "host/host_effect.h"
@@ -36,9 +37,13 @@ public:
     // [any thread; never waits or allocates]
     void setParameter(int32 index, float value) override;
     float getParameter(int32 index) override;
+    // [ui thread] The value's text as the editor shows it, and its unit apart
+    // (at most kMaxNameCharacters each).
     void getParameterLabel(int32 index, char* label) override;
     void getParameterDisplay(int32 index, char* text) override;
     void getParameterName(int32 index, char* text) override;
+    // [ui thread] What getParameterDisplay writes (or with another unit) back to a value.
+    bool string2Parameter(int32 index, const char* text) override;
     virtual float getDisplayValue(int32 index);
     float syncRound(float seconds, float gridValue) const { return engine.syncRound(seconds, gridValue); }
     // [audio thread, or any thread; never waits or allocates] MIDI controllers.
@@ -66,6 +71,14 @@ public:
     void suspend() override {}
     int32 resume() override;
 
+    // [ui thread]
+    bool getProgramNameIndexed(int32 category, int32 index, char* text) override;
+    int32 getPlugCategory() override { return vst2::kPlugCategoryEffect; }
+    // [ui thread] The feedback delay's longest audible tail, in samples.
+    int32 getTailSize() override;
+    // [any thread] A short crossfade to the dry input and back; the engine keeps running.
+    bool setBypass(bool on) override;
+
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
@@ -90,5 +103,7 @@ public:
 protected:
     // The engine values that depend on the sample rate, derived again after a change.
     void deriveRateDependentValues();
+    // What the text of parameter `index` depends on, as things stand.
+    param::TextContext textContext(int32 index);
     ProgramRecord& currentRecord() { return programs[curProgram]; }
 };

@@ -39,15 +39,29 @@ void PluginEffect::setProgramName(const char* name) {
     std::strcpy(record.name, name);
 }
 
-void PluginEffect::getProgramName(char* name) {
-    if (name == nullptr) {
-        return;
-    }
-    // A record loaded from a chunk may hold no terminator: the name is cut at 22.
-    const ProgramRecord& record = currentRecord();
+namespace {
+
+// A record loaded from a chunk may hold no terminator: the name is cut at 22.
+void copyName(const ProgramRecord& record, char* name) {
     const std::size_t length = strnlen(record.name, ProgramRecord::kMaxNameCharacters);
     std::memcpy(name, record.name, length);
     name[length] = '\0';
+}
+
+} // namespace
+
+void PluginEffect::getProgramName(char* name) {
+    if (name != nullptr) {
+        copyName(currentRecord(), name);
+    }
+}
+
+bool PluginEffect::getProgramNameIndexed(int32 /*category*/, int32 index, char* text) {
+    if (text == nullptr || index < 0 || index >= kProgramCount) {
+        return false;
+    }
+    copyName(programs[index], text);
+    return true;
 }
 
 bool PluginEffect::copyProgram(int32 destination) {

@@ -101,14 +101,15 @@ TEST_F(LoadedModule, IdentityAnswers) {
     EXPECT_EQ(product.result, 0); // written, reported as not supported
     EXPECT_EQ(host.vendorVersion(), 1);
     EXPECT_EQ(host.dispatch(vst2::effGetVstVersion), 2300);
-    EXPECT_EQ(host.dispatch(vst2::effGetPlugCategory), 0);
-    EXPECT_EQ(host.dispatch(vst2::effGetTailSize), 0);
+    EXPECT_EQ(host.dispatch(vst2::effGetPlugCategory), vst2::kPlugCategoryEffect);
+    EXPECT_EQ(host.dispatch(vst2::effGetTailSize), 1); // Feedback 0: no tail
 }
 
 TEST_F(LoadedModule, CanDoComparesWholeTexts) {
     EXPECT_EQ(host.canDo("receiveVstEvents"), 1);
     EXPECT_EQ(host.canDo("receiveVstMidiEvent"), 1);
-    for (const char* no : {"bypass", "plugAsChannelInsert", "", "sendVstEvents", "receiveVstEventsX",
+    EXPECT_EQ(host.canDo("bypass"), 1);
+    for (const char* no : {"bypasss", "plugAsChannelInsert", "", "sendVstEvents", "receiveVstEventsX",
                            "receiveVstEvent", "receiveVstMidiEvents"}) {
         EXPECT_EQ(host.canDo(no), -1) << no;
     }
@@ -119,8 +120,8 @@ TEST_F(LoadedModule, ParametersThroughTheRecord) {
     EXPECT_EQ(host.parameterName(1), "Block Size");
     EXPECT_EQ(host.parameterName(0), "");
     EXPECT_EQ(host.parameterName(56), "");
-    EXPECT_EQ(host.parameterLabel(19), "-");
-    EXPECT_EQ(host.parameterDisplay(19), "");
+    EXPECT_EQ(host.parameterLabel(19), "Hz");
+    EXPECT_EQ(host.parameterDisplay(19), "22.00"); // 0.1^3 of 22 kHz
     EXPECT_EQ(host.getParameter(19), 0.1f);
     host.setParameter(19, 0.75f);
     EXPECT_EQ(host.getParameter(19), 0.75f);

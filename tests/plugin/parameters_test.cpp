@@ -191,12 +191,12 @@ TEST(ParameterNames, NamesAndLabels) {
     EXPECT_EQ(nameOf(*effect, 2), "# Stages");
     EXPECT_EQ(nameOf(*effect, 46), "LFO 1->Fb Cutoff");
     EXPECT_EQ(nameOf(*effect, 54), "Mix");
+    EXPECT_EQ(nameOf(*effect, 6), "A Rotate");
+    EXPECT_EQ(nameOf(*effect, 14), "S Rotate");
+    EXPECT_EQ(nameOf(*effect, 22), "Delay Cross");
     for (int i = 0; i < kCount; ++i) {
         EXPECT_LE(nameOf(*effect, i).size(), 16u);
-        EXPECT_EQ(labelOf(*effect, i), "-");
-        char display[16] = "junk";
-        effect->getParameterDisplay(i, display);
-        EXPECT_STREQ(display, "");
+        EXPECT_LE(labelOf(*effect, i).size(), 16u);
     }
 }
 

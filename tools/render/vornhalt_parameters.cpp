@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/parameter_table.h"
+#include "common/parameter_text.h"
 #include "common/value_text.h"
 
 namespace vrender {
@@ -124,37 +125,38 @@ std::string editorText(const float* stored, int index, const DisplayContext& con
     switch (parameterKind(index)) {
     case ParameterKind::Hidden:
         return "-";
-    case ParameterKind::Switch:
-        // The button shows its "on" frame for any value but 0.
-        return value != 0.0f ? "on" : "off";
     case ParameterKind::Division:
-    case ParameterKind::Shape: {
-        const int entry = menuEntry(value, listSize(index));
-        return entry < 0 ? unlisted(value) : std::string(listEntry(index, entry));
-    }
+    case ParameterKind::Shape:
+        if (menuEntry(value, listSize(index)) < 0) {
+            return unlisted(value);
+        }
+        break;
     case ParameterKind::FilterType: {
         const int type = filterTypeOfStored(value);
-        return type < 0 || type >= listSize(index) ? unlisted(value) : std::string(listEntry(index, type));
-    }
-    case ParameterKind::Continuous:
+        if (type < 0 || type >= listSize(index)) {
+            return unlisted(value);
+        }
         break;
     }
-    if (index == kCutoff) {
-        return format(formatters::formatHertz, feedbackCutoffHz(engineValue(stored, kCutoff, context)));
-    }
-    if (index == kResonance) {
-        const float typeValue = engineValue(stored, kFilterType, context);
-        const int type = typeValue >= 0.0f && typeValue < 11.0f ? static_cast<int>(typeValue) : -1;
-        const float r = engineValue(stored, kResonance, context);
-        char text[64];
-        if (type < kFirstGainType) {
-            std::snprintf(text, sizeof text, "Q %.2f", static_cast<double>(feedbackQ(r)));
-        } else {
-            std::snprintf(text, sizeof text, "gain %.2f", static_cast<double>(feedbackGain(r)));
+    case ParameterKind::Continuous:
+        if (index != kCutoff && index != kResonance) {
+            // A knob's value box: the editor's own text, which names no unit beyond its format's.
+            return format(knobFormatter(index, syncOf(stored, index)), displayValue(stored, index, context));
         }
-        return text;
+        break;
+    case ParameterKind::Switch:
+        break;
     }
-    return format(knobFormatter(index, syncOf(stored, index)), displayValue(stored, index, context));
+    TextContext text;
+    text.stored = value;
+    text.display = displayValue(stored, index, context);
+    text.storedSync = syncOf(stored, index);
+    text.filterType = engineValue(stored, kFilterType, context);
+    formatters::SplitText split;
+    parameterText(index, text, split);
+    char joined[formatters::kTextSize];
+    formatters::join(split, joined);
+    return joined;
 }
 
 } // namespace vrender
