@@ -96,7 +96,12 @@ bench: build
 # `sudo make install VST_DIR=/usr/lib/vst`.
 VST_DIR ?= $(HOME)/.vst
 
-install: build
+# Builds the module alone and installs no packages (`make build` does): what is installed needs
+# nothing else built. A build folder not yet configured gets the plug-in and the tools only.
+install:
+	@test -f $(BUILD)/CMakeCache.txt || \
+		cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVORNHALT_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target vornhalt
 	install -d $(DESTDIR)$(VST_DIR)
 	install -m 0644 $(BUILD)/vornhalt.so $(DESTDIR)$(VST_DIR)/vornhalt.so
 	@echo "Installed $(DESTDIR)$(VST_DIR)/vornhalt.so; let your host rescan its VST plug-ins."

@@ -15,7 +15,8 @@ namespace {
 int choose(int input, const std::string& format, const std::string& bits, const std::string& output,
            std::string& error) {
     error.clear();
-    return chooseOutputFormat(input, format, bits, output, 44100, error);
+    const int container = chooseOutputContainer(format, output, error);
+    return container == 0 ? 0 : chooseOutputFormat(input, container, bits, 44100, error);
 }
 
 } // namespace
@@ -24,13 +25,13 @@ TEST(OutputFormat, FollowsTheInputUnlessTold) {
     std::string error;
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "", "", "out.wav", error),
               SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    EXPECT_EQ(choose(SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "", "", "out", error),
+    EXPECT_EQ(choose(SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "", "", "out.aif", error),
               SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "", "24", "out.wav", error),
               SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "", "float", "out.wav", error),
               SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "aiff", "", "out.wav", error),
+    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "aiff", "", "out", error),
               SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
 }
 
@@ -46,8 +47,8 @@ TEST(OutputFormat, TheExtensionNamesTheContainerAndTheSampleTypeAdapts) {
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "", "", "out.ogg", error),
               SF_FORMAT_OGG | SF_FORMAT_VORBIS);
     // A dot in a folder name is no extension.
-    EXPECT_EQ(choose(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "", "", "dir.wav/out", error),
-              SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+    EXPECT_EQ(choose(SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "flac", "", "dir.wav/out", error),
+              SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
 }
 
 TEST(OutputFormat, RefusesWhatCannotBeWritten) {
@@ -55,9 +56,9 @@ TEST(OutputFormat, RefusesWhatCannotBeWritten) {
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "mp4", "", "out.wav", error), 0);
     EXPECT_NE(error.find("mp4"), std::string::npos);
     EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "", "12", "out.wav", error), 0);
-    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "flac", "float", "out.wav", error), 0);
+    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "flac", "float", "out.flac", error), 0);
     EXPECT_NE(error.find("FLAC"), std::string::npos) << error;
-    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "ogg", "16", "out.wav", error), 0);
+    EXPECT_EQ(choose(SF_FORMAT_WAV | SF_FORMAT_PCM_16, "ogg", "16", "out.ogg", error), 0);
 }
 
 TEST(LevelMeter, MeasuresPeakAndRmsOfASine) {

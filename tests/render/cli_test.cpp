@@ -12,62 +12,14 @@
 #include "render_test_support.h"
 
 using rtest::Audio;
+using rtest::contains;
+using rtest::RenderCli;
 using rtest::RunResult;
 using rtest::ScratchDir;
 
 namespace {
 
 constexpr std::int32_t kVrht = ('V' << 24) | ('R' << 16) | ('H' << 8) | 'T';
-
-class RenderCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        input = dir / "in.wav";
-        ASSERT_TRUE(rtest::writeAudio(input, rtest::testSignal(2, 22050, 0.3)));
-    }
-
-    RunResult run(std::vector<std::string> arguments) {
-        return rtest::runProgram(RENDER_PROGRAM, arguments, dir);
-    }
-
-    // Renders INPUT to `name` with `options`; fails the test unless it worked.
-    std::vector<std::uint8_t> render(const std::string& name, std::vector<std::string> options) {
-        options.push_back(input);
-        options.push_back(dir / name);
-        const RunResult r = run(options);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return rtest::fileBytes(dir / name);
-    }
-
-    // A failed run: non-zero status and exactly one line on stderr, which is returned.
-    std::string failure(std::vector<std::string> arguments) {
-        const RunResult r = run(arguments);
-        EXPECT_NE(r.status, 0);
-        EXPECT_EQ(rtest::countLines(r.err), 1) << r.err;
-        return r.err;
-    }
-
-    // The row of --list-params for `index`.
-    std::string listedRow(std::vector<std::string> options, int index) {
-        options.push_back("--list-params");
-        const RunResult r = run(options);
-        EXPECT_EQ(r.status, 0) << r.err;
-        char prefix[16];
-        std::snprintf(prefix, sizeof prefix, "\n%5d  ", index);
-        const std::size_t at = r.out.find(prefix);
-        if (at == std::string::npos) {
-            return {};
-        }
-        return r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
-    }
-
-    ScratchDir dir;
-    std::string input;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 } // namespace
 
@@ -187,7 +139,7 @@ TEST_F(RenderCli, PresetRoundTripReproducesTheRender) {
     const std::vector<std::string> settings = {"--set", "Delay=0.25",           "--set", "Feedback=0.5",
                                                "--set", "Filter Type=Bandpass", "--set", "LFO 1->S Warp=0.9"};
     std::vector<std::string> saving = settings;
-    saving.insert(saving.end(), {"--save-preset", dir / "mine.fxp"});
+    saving.insert(saving.end(), {"--save-preset", dir / "mine.fxp", "--name", "Twenty-two characters."});
     const auto original = render("original.wav", saving);
     const auto loaded = render("loaded.wav", {"--preset", dir / "mine.fxp"});
     EXPECT_EQ(loaded, original);
@@ -199,7 +151,12 @@ TEST_F(RenderCli, PresetRoundTripReproducesTheRender) {
     EXPECT_EQ(file.form, vrender::StateForm::Chunk);
     EXPECT_EQ(file.uniqueId, kVrht);
     EXPECT_EQ(file.chunk.size(), 456u);
-    EXPECT_EQ(file.name, "Default");
+    EXPECT_EQ(file.name, "Twenty-two characters.");
+    // The program itself was renamed: its chunk carries the name back.
+    EXPECT_TRUE(contains(run({"--preset", dir / "mine.fxp", "--info"}).out, "\"Twenty-two characters.\""));
+    EXPECT_TRUE(contains(failure({"--save-preset", dir / "long.fxp", "--name", "Twenty-three characters"}, 2),
+                         "at most 22 characters"));
+    EXPECT_FALSE(rtest::fs::exists(dir / "long.fxp"));
 }
 
 TEST_F(RenderCli, BankRoundTripRestoresEveryProgramAndTheCurrentOne) {
@@ -298,9 +255,12 @@ TEST_F(RenderCli, ForeignAndBrokenPresetsAreRefusedAndNothingIsTouched) {
 
 TEST_F(RenderCli, BadInputsAndPlugInsGetOneClearLine) {
     const std::string out = dir / "out.wav";
-    EXPECT_TRUE(contains(failure({dir / "missing.wav", out}), "missing.wav"));
+    // The renderer's words first, libsndfile's reason after them.
+    EXPECT_TRUE(contains(failure({dir / "missing.wav", out}),
+                         "cannot open " + dir / "missing.wav" + ": no such file (libsndfile: System error"));
     rtest::writeBytes(dir / "text.wav", {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'});
-    EXPECT_TRUE(contains(failure({dir / "text.wav", out}), "cannot read"));
+    EXPECT_TRUE(contains(failure({dir / "text.wav", out}),
+                         "text.wav: not an audio format libsndfile reads (libsndfile: "));
     ASSERT_TRUE(rtest::writeAudio(dir / "surround.wav", rtest::testSignal(6, 8000, 0.05)));
     EXPECT_TRUE(contains(failure({dir / "surround.wav", out}), "6 channels"));
     // The loader's own reason comes through.
@@ -381,8 +341,8 @@ TEST_F(RenderCli, OutputFormatAndBlockSize) {
     EXPECT_EQ(flac.channels, 2);
     render("out16.wav", {"--bits", "16"});
     EXPECT_EQ(rtest::readAudio(dir / "out16.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    render("aiff.out", {"--format", "aiff"});
-    EXPECT_EQ(rtest::readAudio(dir / "aiff.out").format & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
+    render("aiff-out", {"--format", "aiff"});
+    EXPECT_EQ(rtest::readAudio(dir / "aiff-out").format & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
     // The block size changes only where the blocks fall, not the length.
     render("block64.wav", {"--block", "64"});
     EXPECT_EQ(rtest::readAudio(dir / "block64.wav").frames(), rtest::readAudio(input).frames());
@@ -438,6 +398,9 @@ TEST_F(RenderCli, InfoAndHelp) {
     const RunResult help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(contains(help.out, "Usage: vornhalt-render"));
+    const RunResult version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "vornhalt-render " VORNHALT_VERSION "\n");
 }
 
 TEST(DemoInput, IsDeterministicStereoAndBelowFullScale) {

@@ -115,6 +115,15 @@ TEST(PresetFile, ChunkBankHasTheStandardLayout) {
     EXPECT_EQ(get32(bytes, 156), 14592u);
 }
 
+// The reader refuses anything larger than these sizes unread: too small a size loses valid files.
+TEST(PresetFile, FileSizesOfEachFormMatchTheEncoder) {
+    const ProgramFile values = valueProgram("plain", 0.5f);
+    EXPECT_EQ(programFileBytes(StateForm::Chunk, 456), encodeProgram(chunkProgram()).size());
+    EXPECT_EQ(programFileBytes(StateForm::Values, values.values.size()), encodeProgram(values).size());
+    EXPECT_EQ(bankFileBytes(StateForm::Chunk, 32, 14592), encodeBank(chunkBank()).size());
+    EXPECT_EQ(bankFileBytes(StateForm::Values, 3, values.values.size()), encodeBank(valueBank()).size());
+}
+
 TEST(PresetFile, ReadsAHandBuiltFloatPreset) {
     std::vector<std::uint8_t> bytes;
     put32(bytes, 0x43636E4B);

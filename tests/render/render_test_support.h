@@ -3,12 +3,14 @@
 // What the renderer's tests share: scratch folders, small audio files written and read with
 // libsndfile, and running the built vornhalt-render as a user would.
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -178,6 +180,61 @@ inline int countLines(const std::string& text) {
         lines += c == '\n' ? 1 : 0;
     }
     return lines;
+}
+
+// The built vornhalt-render run end to end on a small stereo INPUT in a scratch folder.
+class RenderCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        input = dir / "in.wav";
+        ASSERT_TRUE(rtest::writeAudio(input, rtest::testSignal(2, 22050, 0.3)));
+    }
+
+    RunResult run(std::vector<std::string> arguments) {
+        return rtest::runProgram(RENDER_PROGRAM, arguments, dir);
+    }
+
+    // Renders INPUT to `name` with `options`; fails the test unless it worked.
+    std::vector<std::uint8_t> render(const std::string& name, std::vector<std::string> options) {
+        options.push_back(input);
+        options.push_back(dir / name);
+        const RunResult r = run(options);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return rtest::fileBytes(dir / name);
+    }
+
+    // A failed run: non-zero status (`status` if given) and exactly one line on stderr, which is
+    // returned.
+    std::string failure(std::vector<std::string> arguments, int status = -1) {
+        const RunResult r = run(arguments);
+        EXPECT_NE(r.status, 0);
+        if (status >= 0) {
+            EXPECT_EQ(r.status, status) << r.err;
+        }
+        EXPECT_EQ(rtest::countLines(r.err), 1) << r.err;
+        return r.err;
+    }
+
+    // The row of --list-params for `index`.
+    std::string listedRow(std::vector<std::string> options, int index) {
+        options.push_back("--list-params");
+        const RunResult r = run(options);
+        EXPECT_EQ(r.status, 0) << r.err;
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "\n%5d  ", index);
+        const std::size_t at = r.out.find(prefix);
+        if (at == std::string::npos) {
+            return {};
+        }
+        return r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+    }
+
+    ScratchDir dir;
+    std::string input;
+};
+
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 } // namespace rtest

@@ -1,10 +1,14 @@
 #include "render/audio_io.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 namespace vrender {
@@ -45,19 +49,77 @@ std::string lower(std::string_view text) {
     return out;
 }
 
-int majorFromExtension(const std::string& path) {
+// The text after the last dot of the file name; empty when there is none.
+std::string extensionOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return 0;
+        return {};
     }
-    const std::string suffix = lower(std::string_view(path).substr(dot + 1));
+    return path.substr(dot + 1);
+}
+
+int majorOfExtension(const std::string& extension) {
+    const std::string suffix = lower(extension);
     for (const Extension& e : kExtensions) {
         if (suffix == e.suffix) {
             return e.major;
         }
     }
     return 0;
+}
+
+std::string writtenExtensions() {
+    std::string text;
+    for (std::size_t i = 0; i < kExtensions.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == kExtensions.size() ? " or " : ", ";
+        text += '.';
+        text += kExtensions[i].suffix;
+    }
+    return text;
+}
+
+int majorOfFormatName(const std::string& formatName) {
+    const std::string wanted = lower(formatName);
+    for (const Container& c : kContainers) {
+        if (wanted == c.name || (wanted == "aif" && c.major == SF_FORMAT_AIFF)) {
+            return c.major;
+        }
+    }
+    return 0;
+}
+
+// libsndfile's own text goes after the renderer's words, for whoever needs the detail.
+std::string libraryReason(const char* text) {
+    return std::string(" (libsndfile: ") + (text != nullptr ? text : "no reason given") + ")";
+}
+
+// Why `path` did not open, in the renderer's words. libsndfile reports a failed open() only as
+// text, so the file is looked at again here.
+std::string openFailure(const std::string& path, int code) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return "no such file";
+        }
+        return lower(std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a folder";
+    }
+    if (code == SF_ERR_SYSTEM) {
+        return access(path.c_str(), R_OK) != 0 ? "no permission to read it" : "the system refused it";
+    }
+    if (info.st_size == 0) {
+        return "the file is empty";
+    }
+    if (code == SF_ERR_UNRECOGNISED_FORMAT) {
+        return "not an audio format libsndfile reads";
+    }
+    if (code == SF_ERR_UNSUPPORTED_ENCODING) {
+        return "its encoding is not supported";
+    }
+    return "damaged, or in a form libsndfile does not read";
 }
 
 bool formatWritable(int format, int sampleRate) {
@@ -111,7 +173,8 @@ bool AudioReader::open(const std::string& path, std::string& error) {
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
-        error = "cannot read " + path + ": " + sf_strerror(nullptr);
+        const int code = sf_error(nullptr);
+        error = "cannot open " + path + ": " + openFailure(path, code) + libraryReason(sf_strerror(nullptr));
         return false;
     }
     format_.format = info.format;
@@ -135,7 +198,7 @@ bool AudioReader::open(const std::string& path, std::string& error) {
 std::int64_t AudioReader::read(float* interleaved, std::int64_t frames, std::string& error) {
     const sf_count_t got = sf_readf_float(file_, interleaved, frames);
     if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
-        error = "cannot read " + path_ + ": " + sf_strerror(file_);
+        error = "cannot read " + path_ + " to its end" + libraryReason(sf_strerror(file_));
         return -1;
     }
     return got;
@@ -155,7 +218,7 @@ bool AudioWriter::open(TempFile& file, int format, int sampleRate, int channels,
     // libsndfile closes the descriptor with the file.
     file_ = sf_open_fd(file.descriptor(), SFM_WRITE, &info, SF_TRUE);
     if (file_ == nullptr) {
-        error = "cannot write " + describeFormat(format) + ": " + sf_strerror(nullptr);
+        error = "cannot write " + describeFormat(format) + libraryReason(sf_strerror(nullptr));
         return false;
     }
     file.releaseDescriptor();
@@ -170,7 +233,7 @@ bool AudioWriter::open(TempFile& file, int format, int sampleRate, int channels,
 bool AudioWriter::write(const float* interleaved, std::int64_t frames, std::string& error) {
     const sf_count_t wrote = sf_writef_float(file_, interleaved, frames);
     if (wrote != frames) {
-        error = std::string("cannot write the output: ") + sf_strerror(file_);
+        error = "cannot write the output" + libraryReason(sf_strerror(file_));
         return false;
     }
     return true;
@@ -184,33 +247,38 @@ bool AudioWriter::close(std::string& error) {
     const int result = sf_close(file_);
     file_ = nullptr;
     if (result != 0) {
-        error = std::string("cannot finish the output: ") + sf_error_number(result);
+        error = "cannot finish the output" + libraryReason(sf_error_number(result));
         return false;
     }
     return true;
 }
 
-int chooseOutputFormat(int inputFormat, const std::string& formatName, const std::string& bits,
-                       const std::string& outputPath, int sampleRate, std::string& error) {
-    int major = 0;
-    if (!formatName.empty()) {
-        const std::string wanted = lower(formatName);
-        for (const Container& c : kContainers) {
-            if (wanted == c.name || (wanted == "aif" && c.major == SF_FORMAT_AIFF)) {
-                major = c.major;
-            }
-        }
-        if (major == 0) {
-            error = "unknown --format '" + formatName + "' (choose wav, aiff, flac or ogg)";
-            return 0;
-        }
-    } else {
-        major = majorFromExtension(outputPath);
-        if (major == 0) {
-            major = inputFormat & SF_FORMAT_TYPEMASK;
-        }
+int chooseOutputContainer(const std::string& formatName, const std::string& outputPath, std::string& error) {
+    const std::string extension = extensionOf(outputPath);
+    const int named = majorOfExtension(extension);
+    const int major = formatName.empty() ? 0 : majorOfFormatName(formatName);
+    if (!formatName.empty() && major == 0) {
+        error = "unknown --format '" + formatName + "' (choose wav, aiff, flac or ogg)";
+        return 0;
     }
+    // A file is never written under a name that claims another format than it holds: players and
+    // file managers go by the extension.
+    std::string reason;
+    if (!extension.empty() && named == 0) {
+        reason = "." + extension + " is not a format this renderer writes";
+    } else if (named == 0 && major == 0) {
+        reason = "no extension names its format, and no --format does";
+    } else if (named != 0 && major != 0 && named != major) {
+        reason = "its extension ." + extension + " contradicts --format " + formatName;
+    } else {
+        return major != 0 ? major : named;
+    }
+    error = "cannot write " + outputPath + ": " + reason + " (OUTPUT may end in " + writtenExtensions() + ")";
+    return 0;
+}
 
+int chooseOutputFormat(int inputFormat, int major, const std::string& bits, int sampleRate,
+                       std::string& error) {
     int subtype = 0;
     if (!bits.empty()) {
         if (bits == "16") {

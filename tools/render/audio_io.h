@@ -54,13 +54,17 @@ private:
     sf_private_tag* file_ = nullptr;
 };
 
-// The output format: the container named by `formatName` ("wav", "aiff", "flac", "ogg"), else
-// the one `outputPath`'s extension names, else the input's; the sample type named by `bits`
-// ("16", "24", "32", "float"), else the input's when the container can hold it, else the
-// container's usual one. Returns 0 and says why in `error` for a combination libsndfile cannot
-// write.
-int chooseOutputFormat(int inputFormat, const std::string& formatName, const std::string& bits,
-                       const std::string& outputPath, int sampleRate, std::string& error);
+// The container OUTPUT is written in (libsndfile's major format): the one `formatName` names
+// ("wav", "aiff", "flac", "ogg"), else the one `outputPath`'s extension names. An extension this
+// does not write, none without `formatName`, or one that names another container than
+// `formatName` gives 0, and `error` says why.
+int chooseOutputContainer(const std::string& formatName, const std::string& outputPath, std::string& error);
+
+// The output format in container `major`: the sample type named by `bits` ("16", "24", "32",
+// "float"), else the input's when the container can hold it, else the container's usual one.
+// Returns 0 and says why in `error` for a combination libsndfile cannot write.
+int chooseOutputFormat(int inputFormat, int major, const std::string& bits, int sampleRate,
+                       std::string& error);
 
 // Whether samples beyond full scale are clipped when written (integer sample formats).
 bool clipsAtFullScale(int format);

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "common/program_record.h"
+
 namespace vrender {
 
 namespace {
@@ -198,6 +200,7 @@ struct OptionEntry {
 constexpr OptionEntry kOptionTable[] = {
     {"--help", readFlag<&Options::help>},
     {"-h", readFlag<&Options::help>},
+    {"--version", readFlag<&Options::version>},
     {"--info", readFlag<&Options::info>},
     {"--list-params", readFlag<&Options::listParams>},
     {"--quiet", readFlag<&Options::quiet>},
@@ -210,6 +213,7 @@ constexpr OptionEntry kOptionTable[] = {
     {"--bank", readText<&Options::bank>},
     {"--save-preset", readText<&Options::savePreset>},
     {"--save-bank", readText<&Options::saveBank>},
+    {"--name", readText<&Options::programName>},
     {"--editor-shot", readText<&Options::editorShot>},
     {"--block", readBlock},
     {"--program", readProgram},
@@ -243,8 +247,22 @@ bool takeFileNames(const std::vector<std::string>& positional, Options& options,
         error = "nothing to do: give INPUT and OUTPUT (see --help)";
         return false;
     }
-    if (options.renders() && options.output == options.input) {
-        error = "OUTPUT must differ from INPUT";
+    return true;
+}
+
+// The plug-in ignores a longer name, which would leave the preset under its old one.
+bool checkProgramName(const Options& options, std::string& error) {
+    if (options.programName.empty()) {
+        return true;
+    }
+    if (options.savePreset.empty()) {
+        error = "--name names the program --save-preset writes; give --save-preset FILE.fxp too";
+        return false;
+    }
+    const std::size_t limit = ProgramRecord::kMaxNameCharacters;
+    if (options.programName.size() > limit) {
+        error = "--name takes at most " + std::to_string(limit) + " characters, '" + options.programName +
+                "' has " + std::to_string(options.programName.size());
         return false;
     }
     return true;
@@ -288,25 +306,27 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
         }
     }
 
-    if (options.help) {
+    if (options.help || options.version) {
         return true;
     }
-    return takeFileNames(positional, options, error);
+    return takeFileNames(positional, options, error) && checkProgramName(options, error);
 }
 
 std::string helpText() {
     return R"(Usage: vornhalt-render [options] INPUT OUTPUT
        vornhalt-render [options] --list-params | --info | --save-preset FILE | --save-bank FILE
        vornhalt-render [options] --editor-shot FILE.png
+       vornhalt-render --help | --version
 
 Renders an audio file through the Vornhalt VST 2 plug-in, as a host would: the plug-in is told the
 file's sample rate and the block size, resumed, and driven with processReplacing block by block.
 
 INPUT is any file libsndfile reads (WAV, AIFF, FLAC, Ogg, ...), mono or stereo; a mono file feeds
-both plug-in inputs. OUTPUT is stereo at INPUT's sample rate, in INPUT's format unless its
-extension names another (.wav, .aif/.aiff, .flac, .ogg) or --format/--bits say otherwise. It is
-written to a temporary file beside OUTPUT and renamed only when the render succeeded, so a failed
-run never touches an existing OUTPUT.
+both plug-in inputs. OUTPUT is stereo at INPUT's sample rate, in the format its extension names
+(.wav, .aif/.aiff, .flac, .ogg/.oga) or --format names (an extension must then agree with it),
+with INPUT's sample type where that format holds it, unless --bits says otherwise. It is written
+to a temporary file beside OUTPUT and renamed only when the render succeeded, so a failed run
+never touches an existing OUTPUT; an OUTPUT that is INPUT under another name is refused.
 
 Plug-in:
   --plugin PATH          the plug-in to load (default: vornhalt.so beside this program)
@@ -329,12 +349,15 @@ Settings, applied in this order: bank, program, preset, then every --set in turn
                          Switches also take on/off.
 Saving (the state after the settings above; standard chunk files any VST 2 host can load):
   --save-preset FILE.fxp write the current program
+  --name TEXT            with --save-preset: rename the current program to TEXT (at most 22
+                         characters) first, so the preset carries that name
   --save-bank FILE.fxb   write all programs
   --editor-shot FILE.png draw the plug-in's editor as it looks in this state, without a display
                          (by vornhalt-editor-shot, built beside this program)
   Reading accepts both the chunk forms ('FPCh', 'FBCh') and the plain-value forms ('FxCk', 'FxBk').
 Output:
-  --format F             wav, aiff, flac or ogg
+  --format F             wav, aiff, flac or ogg (for an OUTPUT without an extension, or one that
+                         agrees)
   --bits B               16, 24, 32 or float (not for ogg)
 Information:
   --list-params          print every parameter: index, name, stored value and the value as the
@@ -342,17 +365,24 @@ Information:
   --info                 print what the plug-in answers about itself
   --quiet, -q            no progress bar (it appears on a terminal when a render takes over a second)
   --help, -h             this text
+  --version              print the program's name and version
 
 At the end a summary line gives INPUT's and OUTPUT's peak and RMS level in dBFS and the
 real-time factor (seconds of audio rendered per second of work).
 
 Example:
-  vornhalt-render --program 0 --set "Delay=0.3" --set "Delay Sync=1/8" --set Feedback=0.6 \
-      --bpm 96 --tail 2 guitar.wav guitar-vornhalt.wav
+  vornhalt-render --set "Delay=0.3" --set "Delay Sync=1/8 D" --set Feedback=0.6 \
+      --set Cutoff=0.55 --set Resonance=0.3 --bpm 96 --tail 3 guitar.wav guitar-vornhalt.wav
+      (a delay needs its filter opened first: the default one turns any feedback above
+      0.15 into an endless drone)
   vornhalt-render --preset mine.fxp --set Mix=0.8 drums.flac drums-wet.flac
 
 Exit status: 0 on success, 1 when the plug-in, a file or a setting failed, 2 for a bad command line.
 )";
+}
+
+std::string versionText() {
+    return std::string("vornhalt-render ") + VORNHALT_VERSION;
 }
 
 } // namespace vrender

@@ -16,6 +16,7 @@ struct ParameterSetting {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool info = false;
     bool listParams = false;
     bool quiet = false;
@@ -33,7 +34,8 @@ struct Options {
     std::string bank;
     std::string savePreset;
     std::string saveBank;
-    std::string editorShot; // a PNG file for the picture of the editor
+    std::string programName; // --name: the current program's new name, saved with --save-preset
+    std::string editorShot;  // a PNG file for the picture of the editor
     std::vector<ParameterSetting> settings;
 
     bool renders() const { return !input.empty(); }
@@ -51,5 +53,8 @@ bool parseOptions(const std::vector<std::string>& arguments, Options& options, s
 bool parseNumber(const std::string& text, double& value);
 
 std::string helpText();
+
+// "vornhalt-render 1.0": the program's name and the project's version.
+std::string versionText();
 
 } // namespace vrender

@@ -1,12 +1,15 @@
 #include "render/plugin_state.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "common/program_record.h"
 #include "render/safe_file.h"
 #include "render/vornhalt_parameters.h"
 
@@ -64,10 +67,32 @@ void checkOwner(const std::string& path, std::int32_t fileId, const vst2::AEffec
     }
 }
 
-std::vector<std::uint8_t> readFileOrFail(const std::string& path) {
+// The largest chunk a file for `effect` may hold. Vornhalt's layout fixes its own; another
+// plug-in's chunk has no layout known here, and only the format's 32-bit chunk size bounds it.
+std::uint64_t largestChunk(const vst2::AEffect& effect, bool bank) {
+    if (takesChunks(effect) && !isVornhalt(effect)) {
+        return static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    }
+    return static_cast<std::uint64_t>(bank ? kBankBytes : kProgramRecordBytes);
+}
+
+// Files are read whole, so anything larger than the largest valid one is refused unread: a program
+// or a bank, in either form, for Vornhalt or the plug-in loaded. Vornhalt's files stay readable with
+// any plug-in and under either option, to be refused for what they are.
+std::uint64_t largestStateFile(const vst2::AEffect& effect) {
+    const auto programs = static_cast<std::uint64_t>(std::max(effect.numPrograms, 0));
+    const auto params = static_cast<std::uint64_t>(std::max(effect.numParams, 0));
+    return std::max({programFileBytes(StateForm::Chunk, largestChunk(effect, false)),
+                     programFileBytes(StateForm::Values, std::max<std::uint64_t>(params, param::kCount)),
+                     bankFileBytes(StateForm::Chunk, 0, largestChunk(effect, true)),
+                     bankFileBytes(StateForm::Values, kProgramCount, param::kCount),
+                     bankFileBytes(StateForm::Values, programs, params)});
+}
+
+std::vector<std::uint8_t> readFileOrFail(const std::string& path, std::uint64_t maxBytes) {
     std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!readWholeFile(path, bytes, error)) {
+    if (!readWholeFile(path, maxBytes, bytes, error)) {
         throw Failure{error};
     }
     return bytes;
@@ -99,7 +124,7 @@ void applyChunk(PluginHost& host, const std::string& path, const std::vector<std
 void loadBank(PluginHost& host, const std::string& path) {
     BankFile bank;
     std::string error;
-    if (!decodeBank(readFileOrFail(path), bank, error)) {
+    if (!decodeBank(readFileOrFail(path, largestStateFile(*host.effect())), bank, error)) {
         throw Failure{path + ": " + error};
     }
     const vst2::AEffect& effect = *host.effect();
@@ -126,7 +151,7 @@ void loadBank(PluginHost& host, const std::string& path) {
 void loadPreset(PluginHost& host, const std::string& path) {
     ProgramFile program;
     std::string error;
-    if (!decodeProgram(readFileOrFail(path), program, error)) {
+    if (!decodeProgram(readFileOrFail(path, largestStateFile(*host.effect())), program, error)) {
         throw Failure{path + ": " + error};
     }
     checkOwner(path, program.uniqueId, *host.effect());
@@ -232,6 +257,13 @@ void applySettings(PluginHost& host, const Options& options) {
     }
     for (const auto& [index, value] : changes) {
         host.setParameter(index, value);
+    }
+    // As a host's save dialog does: the program takes the name, and so does a preset saved from it.
+    if (!options.programName.empty()) {
+        host.setProgramName(options.programName);
+        if (host.programName() != options.programName) {
+            throw Failure{"the plug-in kept its program name instead of " + quoted(options.programName)};
+        }
     }
 }
 

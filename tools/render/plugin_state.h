@@ -1,7 +1,8 @@
 #pragma once
 
-// The plug-in's state as the command line shapes it: a bank, a program, a preset and the --set
-// list, applied in that order, and the current program or the whole bank read back for saving.
+// The plug-in's state as the command line shapes it: a bank, a program, a preset, the --set list
+// and the program's --name, applied in that order, and the current program or the whole bank read
+// back for saving.
 // Like the rest of the renderer it reaches the plug-in through the host library alone.
 
 #include <cstdint>

@@ -289,6 +289,14 @@ std::vector<std::uint8_t> encodeBank(const BankFile& bank) {
     return out.bytes;
 }
 
+std::uint64_t programFileBytes(StateForm form, std::uint64_t count) {
+    return kProgramHeader + (form == StateForm::Values ? 4 * count : 4 + count);
+}
+
+std::uint64_t bankFileBytes(StateForm form, std::uint64_t programs, std::uint64_t count) {
+    return kBankHeader + (form == StateForm::Values ? programs * programFileBytes(form, count) : 4 + count);
+}
+
 bool decodeProgram(const std::vector<std::uint8_t>& bytes, ProgramFile& program, std::string& error) {
     Reader in(bytes.data(), bytes.size());
     std::size_t end = 0;

@@ -50,6 +50,12 @@ std::string fourCharacterText(std::int32_t code);
 std::vector<std::uint8_t> encodeProgram(const ProgramFile& program);
 std::vector<std::uint8_t> encodeBank(const BankFile& bank);
 
+// The size of each form as encodeProgram and encodeBank write it: a program of `count` values, or
+// with a chunk of `count` bytes; a bank of `programs` such programs of values, or with a chunk of
+// `count` bytes.
+std::uint64_t programFileBytes(StateForm form, std::uint64_t count);
+std::uint64_t bankFileBytes(StateForm form, std::uint64_t programs, std::uint64_t count);
+
 // Reads a whole file's bytes. On failure returns false and `error` says why in one line; the
 // output is then unspecified.
 bool decodeProgram(const std::vector<std::uint8_t>& bytes, ProgramFile& program, std::string& error);

@@ -144,7 +144,8 @@ void render(PluginHost& host, const Options& options, AudioReader& reader, int o
                 LevelMeter::dbfsText(result.output.peak()).c_str(),
                 LevelMeter::dbfsText(result.output.rms()).c_str(), secondsText(audioSeconds).c_str(),
                 secondsText(result.seconds).c_str(), speed);
-    if (result.output.peak() > 1.0 && clipsAtFullScale(outputFormat) && !options.quiet) {
+    // --quiet silences the progress bar only: a clipped output is worth a word in any run.
+    if (result.output.peak() > 1.0 && clipsAtFullScale(outputFormat)) {
         std::fprintf(stderr, "vornhalt-render: note: the output peaks above full scale and was clipped\n");
     }
 }
@@ -182,6 +183,25 @@ void drawEditor(PluginHost& host, const Options& options, double sampleRate) {
     }
 }
 
+// The rename that ends a render replaces whatever OUTPUT names, so OUTPUT must not be INPUT under
+// any name ("./x.wav", a full path, a link): the files are compared, not the names. An OUTPUT that
+// does not exist yet cannot be INPUT.
+void checkOutputPath(const Options& options) {
+    struct stat out {};
+    if (stat(options.output.c_str(), &out) != 0) {
+        return;
+    }
+    if (S_ISDIR(out.st_mode)) {
+        throw Failure{options.output + " is a folder; OUTPUT must be a file name"};
+    }
+    struct stat in {};
+    if (stat(options.input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+        throw Failure{"OUTPUT " + options.output + " is the same file as INPUT " + options.input +
+                          "; rendering into it would destroy the input",
+                      2};
+    }
+}
+
 int run(const std::vector<std::string>& arguments) {
     Options options;
     std::string error;
@@ -192,24 +212,29 @@ int run(const std::vector<std::string>& arguments) {
         std::fputs(helpText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("%s\n", versionText().c_str());
+        return 0;
+    }
 
     // Everything that can be checked before the plug-in runs is checked first.
     AudioReader reader;
     int outputFormat = 0;
     double sampleRate = 44100.0;
     if (options.renders()) {
+        const int container = chooseOutputContainer(options.format, options.output, error);
+        if (container == 0) {
+            throw Failure{error, 2};
+        }
+        checkOutputPath(options);
         if (!reader.open(options.input, error)) {
             throw Failure{error};
         }
         sampleRate = reader.format().sampleRate;
-        outputFormat = chooseOutputFormat(reader.format().format, options.format, options.bits,
-                                          options.output, reader.format().sampleRate, error);
+        outputFormat = chooseOutputFormat(reader.format().format, container, options.bits,
+                                          reader.format().sampleRate, error);
         if (outputFormat == 0) {
             throw Failure{error, options.format.empty() && options.bits.empty() ? 1 : 2};
-        }
-        struct stat info {};
-        if (stat(options.output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            throw Failure{options.output + " is a folder; OUTPUT must be a file name"};
         }
     }
 

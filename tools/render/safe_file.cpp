@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -135,22 +136,44 @@ void TempFile::discard() {
     }
 }
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+bool readWholeFile(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                   std::string& error) {
+    // Without O_NONBLOCK, opening a FIFO nobody writes to would wait for ever; it is refused below.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         error = systemError("cannot open", path);
         return false;
     }
-    bytes.clear();
-    std::uint8_t buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = path + (S_ISDIR(info.st_mode) ? " is a folder" : " is not a regular file");
+        close(fd);
+        return false;
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        error = systemError("cannot read", path);
+    bytes.clear();
+    bool tooLarge = static_cast<std::uint64_t>(info.st_size) > maxBytes;
+    std::uint8_t buffer[65536];
+    ssize_t got = 0;
+    // The file may still grow while it is read: reading stops as soon as it passes the limit.
+    while (!tooLarge && (got = read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = systemError("cannot read", path);
+            close(fd);
+            return false;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+        tooLarge = bytes.size() > maxBytes;
+    }
+    close(fd);
+    if (tooLarge) {
+        const std::uint64_t size =
+            std::max<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), bytes.size());
+        error = path + " is " + std::to_string(size) + " bytes; no valid file of its kind is larger than " +
+                std::to_string(maxBytes) + " bytes";
+        bytes.clear();
         return false;
     }
     return true;

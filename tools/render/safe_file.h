@@ -35,7 +35,11 @@ private:
     bool pending_ = false;
 };
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads a regular file of at most `maxBytes`; anything else (a larger file, a device, a FIFO, a
+// folder) is refused with the reason in `error`, unread or read no further than one buffer past
+// the limit (a file that grows while it is read).
+bool readWholeFile(const std::string& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                   std::string& error);
 bool writeFileSafely(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 
 // Installs the handlers that remove a pending temporary file when the run is stopped by a signal.
