@@ -13,17 +13,14 @@
 
 #include "battery_driver.h"
 #include "editor/editor_bridge.h"
-#include "fake_host.h"
 #include "gui/headless/headless_platform.h"
 #include "plugin/plugin_effect_with_editor.h"
+#include "support/fake_host.h"
+#include "support/headless_editor.h"
 
 namespace {
 
 using namespace battery;
-
-HostEditor* headlessEditor(PluginEffect& effect) {
-    return new EditorBridge(effect, std::make_unique<HeadlessPlatform>());
-}
 
 std::unique_ptr<PluginEffectWithEditor> makeEditorEffect() {
     FakeHost::reset();

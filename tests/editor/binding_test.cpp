@@ -12,7 +12,7 @@ class Binding : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(rig.open());
-        RecordingHost::calls.clear();
+        FakeHost::calls.clear();
     }
     void TearDown() override { CKnob::setKnobMode(kCircularMode); }
 
@@ -87,7 +87,7 @@ TEST_F(Binding, AutomationOfAnyParameterShowsAtTheNextIdleAndNotBefore) {
         }
     }
     // The host's own changes are never sent back to it.
-    EXPECT_TRUE(RecordingHost::log().empty());
+    EXPECT_TRUE(FakeHost::log().empty());
 }
 
 TEST_F(Binding, AKnobDragSendsBeginThenAutomationThenEnd) {
@@ -100,14 +100,14 @@ TEST_F(Binding, AKnobDragSendsBeginThenAutomationThenEnd) {
     rig.headless->queuePointer(CPoint(start.h, start.v - 30), 0);
     rig.press(start, kLButton);
 
-    const auto log = RecordingHost::log();
+    const auto log = FakeHost::log();
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log.front(), "begin 54");
     EXPECT_EQ(log.back(), "end 54");
     for (std::size_t i = 1; i + 1 < log.size(); ++i) {
         EXPECT_EQ(log[i], "automate 54") << i;
     }
-    const auto values = RecordingHost::automated(54);
+    const auto values = FakeHost::automated(54);
     for (std::size_t i = 1; i < values.size(); ++i) {
         EXPECT_GE(values[i], values[i - 1]);
     }
@@ -123,7 +123,7 @@ TEST_F(Binding, ArrowKeysStepTheKnobLastTouched) {
     rig.headless->queuePointer(centre(rectOf(53)), 0);
     rig.press(centre(rectOf(53)), kLButton); // a click on "Out" focuses it
     const float before = rig.effect->getParameter(53);
-    RecordingHost::calls.clear();
+    FakeHost::calls.clear();
     idle();
     const auto knobBefore = region(rectOf(53));
     EXPECT_EQ(rig.effect->dispatcher(vst2::effEditKeyDown, 0, VKEY_DOWN, nullptr, 0.0f), 1);
@@ -131,7 +131,7 @@ TEST_F(Binding, ArrowKeysStepTheKnobLastTouched) {
     EXPECT_NE(region(rectOf(53)), knobBefore) << "the knob's handle did not move on screen";
     EXPECT_EQ(rig.effect->dispatcher(vst2::effEditKeyDown, 0, VKEY_DOWN, nullptr, 1.0f), 1); // shift: fine
     EXPECT_EQ(rig.effect->dispatcher(vst2::effEditKeyDown, 'a', 0, nullptr, 0.0f), -1);
-    const auto values = RecordingHost::automated(53);
+    const auto values = FakeHost::automated(53);
     ASSERT_EQ(values.size(), 2u);
     EXPECT_NEAR(values[0], before - 0.1f, 1e-6);
     EXPECT_NEAR(values[1], before - 0.11f, 1e-6);
@@ -140,35 +140,35 @@ TEST_F(Binding, ArrowKeysStepTheKnobLastTouched) {
 
 TEST_F(Binding, WheelAndControlClickOnAKnob) {
     rig.window().wheel(centre(rectOf(17)), 1.0f); // "Feedback", at 0
-    EXPECT_EQ(RecordingHost::log(), (std::vector<std::string>{"begin 17", "automate 17", "end 17"}));
+    EXPECT_EQ(FakeHost::log(), (std::vector<std::string>{"begin 17", "automate 17", "end 17"}));
     EXPECT_FLOAT_EQ(rig.effect->getParameter(17), 0.1f);
 
-    RecordingHost::calls.clear();
+    FakeHost::calls.clear();
     rig.press(centre(rectOf(17)), kControl | kLButton);
-    EXPECT_EQ(RecordingHost::log(), (std::vector<std::string>{"begin 17", "automate 17", "end 17"}));
+    EXPECT_EQ(FakeHost::log(), (std::vector<std::string>{"begin 17", "automate 17", "end 17"}));
     EXPECT_FLOAT_EQ(rig.effect->getParameter(17), 0.5f);
 }
 
 TEST_F(Binding, MenusSendTheirEntryIndex) {
     choose(26, "1/4");
-    EXPECT_EQ(RecordingHost::log(), (std::vector<std::string>{"begin 26", "automate 26", "end 26"}));
-    EXPECT_EQ(RecordingHost::automated(26), std::vector<float>{4.0f});
+    EXPECT_EQ(FakeHost::log(), (std::vector<std::string>{"begin 26", "automate 26", "end 26"}));
+    EXPECT_EQ(FakeHost::automated(26), std::vector<float>{4.0f});
     EXPECT_FLOAT_EQ(rig.effect->getParameter(26), 4.0f);
     EXPECT_EQ(rig.editor().getSyncMenu(1)->getCurrentIndex(), 4);
 
-    RecordingHost::calls.clear();
+    FakeHost::calls.clear();
     choose(30, "square");
-    EXPECT_EQ(RecordingHost::automated(30), std::vector<float>{4.0f});
+    EXPECT_EQ(FakeHost::automated(30), std::vector<float>{4.0f});
     choose(21, "1/8 T");
-    EXPECT_EQ(RecordingHost::automated(21), std::vector<float>{10.0f});
+    EXPECT_EQ(FakeHost::automated(21), std::vector<float>{10.0f});
     choose(25, "rand");
-    EXPECT_EQ(RecordingHost::automated(25), std::vector<float>{7.0f});
+    EXPECT_EQ(FakeHost::automated(25), std::vector<float>{7.0f});
 
     // A dismissed pop-up sends nothing.
-    RecordingHost::calls.clear();
+    FakeHost::calls.clear();
     rig.headless->setMenuChooser(nullptr);
     rig.press(centre(rectOf(31)), kLButton);
-    EXPECT_TRUE(RecordingHost::automated(31).empty());
+    EXPECT_TRUE(FakeHost::automated(31).empty());
     EXPECT_FLOAT_EQ(rig.effect->getParameter(31), 0.0f);
 }
 
@@ -176,8 +176,8 @@ TEST_F(Binding, ButtonsToggleBetweenZeroAndOne) {
     rig.press(centre(rectOf(29)), kLButton);
     rig.press(centre(rectOf(29)), kLButton);
     rig.press(centre(rectOf(22)), kLButton);
-    EXPECT_EQ(RecordingHost::automated(29), (std::vector<float>{1.0f, 0.0f}));
-    EXPECT_EQ(RecordingHost::automated(22), std::vector<float>{1.0f});
+    EXPECT_EQ(FakeHost::automated(29), (std::vector<float>{1.0f, 0.0f}));
+    EXPECT_EQ(FakeHost::automated(22), std::vector<float>{1.0f});
     EXPECT_FLOAT_EQ(rig.effect->getParameter(22), 1.0f);
 }
 
@@ -254,13 +254,13 @@ TEST_F(Binding, IdleLetsTheHostIdleOnlyWhileAControlTracksTheMouse) {
         idle();
     }
     int hostIdles = 0;
-    for (const auto& call : RecordingHost::calls) {
+    for (const auto& call : FakeHost::calls) {
         hostIdles += call.opcode == vst2::audioMasterIdle ? 1 : 0;
     }
     EXPECT_EQ(hostIdles, 0);
     rig.headless->queuePointer(centre(rectOf(17)), 0);
     rig.press(centre(rectOf(17)), kLButton);
-    for (const auto& call : RecordingHost::calls) {
+    for (const auto& call : FakeHost::calls) {
         hostIdles += call.opcode == vst2::audioMasterIdle ? 1 : 0;
     }
     EXPECT_GE(hostIdles, 1);

@@ -7,9 +7,8 @@
 
 #include <memory>
 
-#include "editor/editor_bridge.h"
-#include "gui/headless/headless_platform.h"
 #include "plugin/plugin_effect_with_editor.h"
+#include "support/headless_editor.h"
 
 namespace {
 
@@ -21,15 +20,11 @@ HostEditor* noMemory(PluginEffect&) {
     return nullptr;
 }
 
-HostEditor* headless(PluginEffect& effect) {
-    return new EditorBridge(effect, std::make_unique<HeadlessPlatform>());
-}
-
 } // namespace
 
 TEST(Composition, TheEffectComesWithItsEditorAndAFailedEditorStopsTheModule) {
     ASSERT_FALSE(outOfMemoryFlag);
-    vst2::AEffect* record = createEffect(&host, &headless);
+    vst2::AEffect* record = createEffect(&host, &headlessEditor);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->flags, 0x31);
     auto* effect = static_cast<PluginEffect*>(record->object);
@@ -50,14 +45,14 @@ TEST(Composition, TheEffectComesWithItsEditorAndAFailedEditorStopsTheModule) {
     crippled.reset();
 
     // From now on the module makes no effect at all.
-    EXPECT_EQ(createEffect(&host, &headless), nullptr);
-    EXPECT_EQ(createEffect(&host, &headless), nullptr);
+    EXPECT_EQ(createEffect(&host, &headlessEditor), nullptr);
+    EXPECT_EQ(createEffect(&host, &headlessEditor), nullptr);
 }
 
 TEST(Composition, AHostTooOldForAVersionGetsNothing) {
     auto silent = [](vst2::AEffect*, vst2::int32, vst2::int32, vst2::intptr, void*, float) -> vst2::intptr {
         return 0;
     };
-    EXPECT_EQ(createEffect(silent, &headless), nullptr);
-    EXPECT_EQ(createEffect(nullptr, &headless), nullptr);
+    EXPECT_EQ(createEffect(silent, &headlessEditor), nullptr);
+    EXPECT_EQ(createEffect(nullptr, &headlessEditor), nullptr);
 }

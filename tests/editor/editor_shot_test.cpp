@@ -73,7 +73,7 @@ TEST_F(EditorShot, TheRendererDrawsTheEditorInTheStateItSet) {
     ASSERT_EQ(picture.height, 479);
 
     HeadlessRig rig;
-    RecordingHost::time.tempo = 90.0;
+    FakeHost::time.tempo = 90.0;
     rig.effect->engine.updateHostTime();
     rig.effect->setParameter(18, 0.1f);
     rig.effect->setParameter(26, 4.0f);

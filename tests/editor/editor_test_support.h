@@ -1,8 +1,8 @@
 #pragma once
 
-// The editor as the effect creates it, on the headless backend: a stand-in
-// host that records the calls the effect makes (automation, edit gestures,
-// idles) in order, and helpers to open, idle and read the panel's pixels.
+// The editor as the effect creates it, on the headless backend, with the
+// stand-in host that records the calls the effect makes (automation, edit
+// gestures, idles), and helpers to open, idle and read the panel's pixels.
 
 #include <gtest/gtest.h>
 
@@ -15,65 +15,7 @@
 #include "editor/filter_display.h"
 #include "gui/headless/headless_platform.h"
 #include "plugin/plugin_effect_with_editor.h"
-
-struct RecordingHost {
-    struct Call {
-        vst2::int32 opcode;
-        vst2::int32 index;
-        float value;
-    };
-    static inline std::vector<Call> calls;
-    static inline vst2::VstTimeInfo time{};
-
-    static void reset() {
-        calls.clear();
-        time = {};
-        time.tempo = 120.0;
-        time.sampleRate = 44100.0;
-        time.flags = vst2::kVstTempoValid;
-    }
-    static vst2::intptr callback(vst2::AEffect*, vst2::int32 opcode, vst2::int32 index, vst2::intptr, void*,
-                                 float opt) {
-        switch (opcode) {
-        case vst2::audioMasterVersion:
-            return 2400;
-        case vst2::audioMasterGetTime:
-            return reinterpret_cast<vst2::intptr>(&time);
-        default:
-            calls.push_back({opcode, index, opt});
-            return 0;
-        }
-    }
-    // "automate 19", "begin 19", "end 19", as they came, leaving out idles.
-    static std::vector<std::string> log() {
-        std::vector<std::string> out;
-        for (const Call& c : calls) {
-            switch (c.opcode) {
-            case vst2::audioMasterAutomate:
-                out.push_back("automate " + std::to_string(c.index));
-                break;
-            case vst2::audioMasterBeginEdit:
-                out.push_back("begin " + std::to_string(c.index));
-                break;
-            case vst2::audioMasterEndEdit:
-                out.push_back("end " + std::to_string(c.index));
-                break;
-            default:
-                break;
-            }
-        }
-        return out;
-    }
-    static std::vector<float> automated(vst2::int32 index) {
-        std::vector<float> out;
-        for (const Call& c : calls) {
-            if (c.opcode == vst2::audioMasterAutomate && c.index == index) {
-                out.push_back(c.value);
-            }
-        }
-        return out;
-    }
-};
+#include "support/fake_host.h"
 
 // The effect with its editor on the headless backend, built through the
 // composition root's own class.
@@ -86,8 +28,8 @@ struct HeadlessRig {
     }
 
     HeadlessRig() {
-        RecordingHost::reset();
-        effect = std::make_unique<PluginEffectWithEditor>(&RecordingHost::callback, &makeHeadlessEditor);
+        FakeHost::reset();
+        effect = std::make_unique<PluginEffectWithEditor>(&FakeHost::callback, &makeHeadlessEditor);
         bridge = static_cast<EditorBridge*>(effect->getEditor());
         headless = platform;
     }

@@ -17,7 +17,7 @@ protected:
         ASSERT_TRUE(rig.open());
         display = rig.editor().getFilterDisplay();
         ASSERT_NE(display, nullptr);
-        RecordingHost::calls.clear();
+        FakeHost::calls.clear();
     }
     void idle() { rig.effect->dispatcher(vst2::effEditIdle, 0, 0, nullptr, 0.0f); }
     void show(float type, float cutoff, float resonance) {
@@ -98,7 +98,7 @@ TEST_F(FilterDisplayTest, AHighpassMirrorsTheLowpass) {
 
 TEST_F(FilterDisplayTest, ADragSendsCutoffResonanceAndTypeInThatOrder) {
     dragTo(CPoint(470, 150), {CPoint(480, 140), CPoint(490, 130)});
-    const auto log = RecordingHost::log();
+    const auto log = FakeHost::log();
     ASSERT_GE(log.size(), 2u + 3u * 2u);
     EXPECT_EQ(log.front(), "begin 19");
     EXPECT_EQ(log.back(), "end 19");
@@ -108,7 +108,7 @@ TEST_F(FilterDisplayTest, ADragSendsCutoffResonanceAndTypeInThatOrder) {
         EXPECT_EQ(log[i + 1], "automate 20") << i;
         EXPECT_EQ(log[i + 2], "automate 18") << i;
     }
-    for (float type : RecordingHost::automated(18)) {
+    for (float type : FakeHost::automated(18)) {
         EXPECT_EQ(type, 0.0f); // the type rides along unchanged
     }
     // Cutoff from the horizontal position on the log axis, resonance from the height.
@@ -147,7 +147,7 @@ TEST_F(FilterDisplayTest, ShiftMakesTheDragTenTimesFiner) {
 TEST_F(FilterDisplayTest, ARightClickChoosesTheTypeFromThePopup) {
     rig.headless->chooseMenuItem("Highpass");
     rig.press(CPoint(480, 150), kRButton);
-    EXPECT_EQ(RecordingHost::log(),
+    EXPECT_EQ(FakeHost::log(),
               (std::vector<std::string>{"begin 18", "automate 19", "automate 20", "automate 18", "end 18"}));
     EXPECT_FLOAT_EQ(rig.effect->getParameter(18), 0.1f);
     // Cutoff and resonance are sent as they were.
@@ -170,7 +170,7 @@ TEST_F(FilterDisplayTest, ADismissedPopupChangesNothing) {
     rig.headless->setMenuChooser(nullptr);
     rig.press(CPoint(480, 150), kRButton);
     for (std::int32_t index : {18, 19, 20}) {
-        EXPECT_TRUE(RecordingHost::automated(index).empty()) << index;
+        EXPECT_TRUE(FakeHost::automated(index).empty()) << index;
     }
     float cutoff = 0.0f;
     float resonance = 0.0f;
@@ -205,10 +205,10 @@ TEST_F(FilterDisplayTest, AnUndampedLowpassStillDrawsWithAFiniteCurve) {
 
 TEST_F(FilterDisplayTest, ArrowKeysResendTheStateAsItStands) {
     dragTo(CPoint(470, 150), {}); // a click focuses the display
-    RecordingHost::calls.clear();
+    FakeHost::calls.clear();
     const float cutoff = rig.effect->getParameter(19);
     EXPECT_EQ(rig.effect->dispatcher(vst2::effEditKeyDown, 0, VKEY_RIGHT, nullptr, 0.0f), 1);
-    EXPECT_EQ(RecordingHost::log(), (std::vector<std::string>{"automate 19", "automate 20", "automate 18"}));
-    EXPECT_EQ(RecordingHost::automated(19), std::vector<float>{cutoff});
+    EXPECT_EQ(FakeHost::log(), (std::vector<std::string>{"automate 19", "automate 20", "automate 18"}));
+    EXPECT_EQ(FakeHost::automated(19), std::vector<float>{cutoff});
     EXPECT_EQ(rig.effect->dispatcher(vst2::effEditKeyDown, 0, VKEY_ESCAPE, nullptr, 0.0f), -1);
 }

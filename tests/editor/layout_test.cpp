@@ -258,9 +258,9 @@ void countAllClosed() {
 // The backend may let go of its drawing caches once no editor of the module
 // is open any more, and only then.
 TEST(LayoutOpen, TheLastEditorToCloseTellsTheBackend) {
-    RecordingHost::reset();
-    auto first = std::make_unique<PluginEffect>(&RecordingHost::callback);
-    auto second = std::make_unique<PluginEffect>(&RecordingHost::callback);
+    FakeHost::reset();
+    auto first = std::make_unique<PluginEffect>(&FakeHost::callback);
+    auto second = std::make_unique<PluginEffect>(&FakeHost::callback);
     EditorBridge a(*first, std::make_unique<HeadlessPlatform>(), countAllClosed);
     auto b = std::make_unique<EditorBridge>(*second, std::make_unique<HeadlessPlatform>(), countAllClosed);
     static int parentWindow;

@@ -185,10 +185,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 5:
-            FuzzHost::time.tempo = in.f64();
-            FuzzHost::time.ppqPos = in.f64();
-            FuzzHost::time.flags = in.i32();
-            FuzzHost::provideTime = (in.byte() & 7u) != 0;
+            FakeHost::time.tempo = in.f64();
+            FakeHost::time.ppqPos = in.f64();
+            FakeHost::time.flags = in.i32();
+            FakeHost::provideTime = (in.byte() & 7u) != 0;
             break;
         case 6:
         case 7: {

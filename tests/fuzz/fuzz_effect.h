@@ -19,37 +19,10 @@
 #include "gui/cairo/cairo_surface.h"
 #include "gui/headless/headless_platform.h"
 #include "plugin/plugin_effect_with_editor.h"
+#include "support/fake_host.h"
+#include "support/headless_editor.h"
 
 namespace fuzzing {
-
-struct FuzzHost {
-    static inline vst2::VstTimeInfo time{};
-    static inline bool provideTime = true;
-
-    static void reset() {
-        time = {};
-        time.sampleRate = 44100.0;
-        time.tempo = 120.0;
-        time.flags = vst2::kVstTempoValid | vst2::kVstPpqPosValid;
-        provideTime = true;
-    }
-
-    static vst2::intptr callback(vst2::AEffect*, vst2::int32 opcode, vst2::int32, vst2::intptr, void*,
-                                 float) {
-        switch (opcode) {
-        case vst2::audioMasterVersion:
-            return 2400;
-        case vst2::audioMasterGetTime:
-            return provideTime ? reinterpret_cast<vst2::intptr>(&time) : 0;
-        default:
-            return 0;
-        }
-    }
-};
-
-inline HostEditor* headlessEditor(PluginEffect& effect) {
-    return new EditorBridge(effect, std::make_unique<HeadlessPlatform>());
-}
 
 // At exit the font cache and the static data of Cairo and fontconfig are
 // released, so that the leak checker sees only what the effect failed to free.
@@ -67,8 +40,8 @@ inline vst2::AEffect* createEffect() {
         return std::atexit(releaseGraphicsLibraries) == 0;
     }();
     (void)registered;
-    FuzzHost::reset();
-    auto* effect = new PluginEffectWithEditor(&FuzzHost::callback, &headlessEditor);
+    FakeHost::reset();
+    auto* effect = new PluginEffectWithEditor(&FakeHost::callback, &headlessEditor);
     // The random LFO shapes would otherwise be drawn from the clock: a crash must replay.
     effect->engine.lfo1.fixedSeed = 1;
     effect->engine.lfo2.fixedSeed = 2;

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
 #include "render/preset_file.h"
+#include "support/fake_host.h"
 
 namespace {
 

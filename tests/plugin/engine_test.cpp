@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
+#include "support/fake_host.h"
 
 using namespace param;
 

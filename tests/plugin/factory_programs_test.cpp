@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "demo/demo_signal.h"
-#include "fake_host.h"
 #include "host/factory_programs.h"
+#include "support/fake_host.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
+#include "support/fake_host.h"
 
 extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);

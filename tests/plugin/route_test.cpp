@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_host.h"
+#include "support/fake_host.h"
 
 using namespace param;
 

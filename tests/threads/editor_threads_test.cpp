@@ -18,10 +18,10 @@
 #include <gtest/gtest.h>
 
 #include "battery_support.h"
-#include "editor/editor_bridge.h"
-#include "gui/headless/headless_platform.h"
 #include "host/plugin_host.h"
 #include "plugin/plugin_effect_with_editor.h"
+#include "support/fake_host.h"
+#include "support/headless_editor.h"
 
 // Last: Xlib's macros (None, Bool...) would clash with the C++ headers.
 #include <X11/Xlib.h>
@@ -108,16 +108,8 @@ TEST(EditorThreads, X11EditorOpensAndClosesWhileTheAudioThreadAutomates) {
     XCloseDisplay(display);
 }
 
-HostEditor* makeHeadlessEditor(PluginEffect& effect) {
-    return new EditorBridge(effect, std::make_unique<HeadlessPlatform>());
-}
-
-vst2::intptr answerVersion(vst2::AEffect*, vst2::int32 opcode, vst2::int32, vst2::intptr, void*, float) {
-    return opcode == vst2::audioMasterVersion ? 2400 : 0;
-}
-
 TEST(EditorThreads, HeadlessEditorOpensAndClosesWhileTheAudioThreadAutomates) {
-    auto effect = std::make_unique<PluginEffectWithEditor>(&answerVersion, &makeHeadlessEditor);
+    auto effect = std::make_unique<PluginEffectWithEditor>(&FakeHost::callback, &headlessEditor);
     static int parent;
     runAgainstAutomation(effect->getAeffect(), &parent, nullptr);
 }

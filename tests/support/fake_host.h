@@ -1,9 +1,11 @@
 #pragma once
 
-// A minimal stand-in host for white-box tests of the effect: answers its
-// version, serves a time record and records the calls the effect makes.
+// A stand-in host for white-box tests of the effect, its editor and the
+// fuzzers: answers its version, serves a time record (or none) and records
+// every other call the effect makes.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/vst2.h"
@@ -49,6 +51,36 @@ struct FakeHost {
             n += c.opcode == opcode ? 1 : 0;
         }
         return n;
+    }
+    // The edit calls as they came: "automate 19", "begin 19", "end 19" (idles left out).
+    static std::vector<std::string> log() {
+        std::vector<std::string> out;
+        for (const Call& c : calls) {
+            switch (c.opcode) {
+            case vst2::audioMasterAutomate:
+                out.push_back("automate " + std::to_string(c.index));
+                break;
+            case vst2::audioMasterBeginEdit:
+                out.push_back("begin " + std::to_string(c.index));
+                break;
+            case vst2::audioMasterEndEdit:
+                out.push_back("end " + std::to_string(c.index));
+                break;
+            default:
+                break;
+            }
+        }
+        return out;
+    }
+    // The values reported for one parameter, in order.
+    static std::vector<float> automated(vst2::int32 index) {
+        std::vector<float> out;
+        for (const Call& c : calls) {
+            if (c.opcode == vst2::audioMasterAutomate && c.index == index) {
+                out.push_back(c.opt);
+            }
+        }
+        return out;
     }
 };
 
