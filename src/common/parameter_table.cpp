@@ -20,7 +20,7 @@ float engineValue(int index, float stored, float fs) {
     case Law::blockSize:
         return ((fs - 17.0f) * p * p + 16.0f) / fs;
     case Law::stages:
-        return 69.0f * p + 1.0f;
+        return kStageSpan * p + 1.0f;
     case Law::smoothing:
         return 0.1f * p;
     case Law::bufferRate:

@@ -97,6 +97,9 @@ inline float syncGridValue(float storedSyncValue) {
     return kSyncDivisions[static_cast<int>(storedSyncValue)];
 }
 
+// "# Stages" spans this many stages above the first: 1 to 70.
+constexpr float kStageSpan = 69.0f;
+
 // Continuous parameters are defined on 0..1; a host may send anything.
 inline float clampUnit(float v) {
     return v <= 0.0f ? 0.0f : (v >= 1.0f ? 1.0f : v);

@@ -218,7 +218,7 @@ bool knobValueOfQuantity(int index, const Quantity& q, const TextContext& contex
         stored = unitRange(std::sqrt(std::fmax(seconds * fs - 16.0, 0.0) / (fs - 17.0)));
         return true;
     case Law::stages: // the display truncates: aim at the middle of the count
-        stored = unitRange((std::round(q.number) - 0.5) / 69.0);
+        stored = unitRange((std::round(q.number) - 0.5) / static_cast<double>(kStageSpan));
         return q.unit.empty();
     case Law::smoothing:
         if (!secondsOf(q, true, seconds)) {

@@ -43,7 +43,7 @@ void Engine::crossfadeToDry(float dryLeft, float dryRight, float& left, float& r
 void Engine::computeCallValues() {
     using namespace param;
     // "# Stages" maps to 1..70; a host value outside 0..1 is held to that range.
-    const float stageValue = 69.0f * normalized(kStages) + 1.0f;
+    const float stageValue = kStageSpan * normalized(kStages) + 1.0f;
     stages = std::clamp(static_cast<int>(stageValue), 1, kMaxStages);
 
     for (int i = 0; i < kRouteCount; ++i) {
