@@ -190,14 +190,7 @@ void FilterDisplay::draw(CDrawContext* context) {
     workBuffer->drawString(typeName, CRect(5, 0, width, 20), false, kLeftText);
 
     workBuffer->copyFrom(context, size);
-    // A window's paint may ask for part of the display only (where a pop-up
-    // was): then the rest still waits for the idle's whole redraw.
-    CRect clip;
-    context->getClipRect(clip);
-    if (clip.left <= size.left && clip.top <= size.top && clip.right >= size.right &&
-        clip.bottom >= size.bottom) {
-        setDirty(false);
-    }
+    setDirty(false);
 }
 
 void FilterDisplay::mouse(CDrawContext* context, CPoint& where, std::int32_t buttons) {

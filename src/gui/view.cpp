@@ -274,12 +274,12 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
         CRect childClip = child->getViewSize();
         childClip.bound(local);
         context->setClipRect(childClip);
+        // A child drawn only in part (a window's paint of what a host's menu
+        // covered) keeps a change it has pending for the idle's whole redraw,
+        // though its own drawing counts itself done.
+        const bool pending = child->isDirty();
         child->drawRect(context, childClip);
-        // A child drawn only in part (a window's paint of what a pop-up
-        // covered) keeps a change it has pending for the idle's whole redraw.
-        if (childClip == child->getViewSize()) {
-            child->setDirty(false);
-        }
+        child->setDirty(pending && childClip != child->getViewSize());
     }
     context->setOffset(oldOffset);
     context->setClipRect(oldClip);

@@ -68,6 +68,26 @@ TEST_F(Redraw, ATypeChosenOnTheFilterDisplayRedrawsAllOfIt) {
     EXPECT_EQ(region(rig, area), region(fresh, area));
 }
 
+// A host's menu closes over the panel while a change waits to be drawn: the
+// window repaints what the menu covered (the left half of the delay's knob
+// and box) before the editor's idle, and the rest of both must still follow.
+TEST_F(Redraw, AChangeUnderAHostsMenuShowsWhole) {
+    idle();
+    const ControlGroup& delay = rig.editor().group(param::kDelay);
+    CRect knob = delay.knob->getViewSize();
+    CRect box = delay.display->getViewSize();
+    CRect both = knob;
+    both.unite(box);
+    rig.hostSets(param::kDelay, 0.8f);
+    rig.window().expose(CRect(both.left, both.top, (both.left + both.right) / 2, both.bottom));
+    idle();
+    idle();
+    HeadlessRig fresh;
+    fresh.hostSets(param::kDelay, 0.8f);
+    ASSERT_TRUE(fresh.open());
+    EXPECT_EQ(region(rig, both), region(fresh, both));
+}
+
 // The text of each label lies inside its box: no column of the label's edges
 // shows text, at any size the label takes.
 TEST_F(Redraw, EveryLabelFitsItsBox) {
