@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "module_display_fixture.h"
 #include "support/private_xvfb.h"
-#include "support/x11_display_fixture.h"
 
 #include <atomic>
 #include <chrono>
@@ -48,21 +48,6 @@ std::uint32_t pixelOf(Display* display, Window window, int x, int y) {
     return value;
 }
 
-unsigned childCount(Display* display, Window window) {
-    Window root = 0;
-    Window up = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    XSync(display, False);
-    if (XQueryTree(display, window, &root, &up, &children, &count) == 0) {
-        return 0;
-    }
-    if (children != nullptr) {
-        XFree(children);
-    }
-    return count;
-}
-
 // The host's idle at about 60 Hz until the panel shows on `display`.
 bool idleUntilPainted(vhost::PluginHost& host, Display* display, Window parent) {
     for (int i = 0; i < 300; ++i) {
@@ -93,25 +78,7 @@ void automateAndProcess(vst2::AEffect* effect, const std::atomic<bool>& stop, st
     }
 }
 
-class HostsX11 : public X11DisplayFixture {
-protected:
-    void SetUp() override {
-        openDisplay();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(host.load(VORNHALT_MODULE_PATH)) << host.error();
-        host.open(44100.0, 512);
-    }
-    void TearDown() override {
-        host.unload();
-        if (dpy != nullptr) {
-            closeDisplay();
-        }
-    }
-
-    vhost::PluginHost host;
-};
+class HostsX11 : public ModuleDisplayFixture {};
 
 // The editor's controls must never be touched from the audio thread while the
 // UI thread destroys them: a few seconds of open/idle/close cycles against
@@ -149,10 +116,10 @@ TEST_F(HostsX11, TheEditorOpensOnTheHostsDisplay) {
     const Window parent = makeParent(hostDisplay);
 
     ASSERT_EQ(host.openEditor(parent, hostDisplay), 1);
-    EXPECT_EQ(childCount(hostDisplay, parent), 1u);
+    EXPECT_EQ(childWindows(hostDisplay, parent).size(), 1u);
     EXPECT_TRUE(idleUntilPainted(host, hostDisplay, parent));
     host.closeEditor();
-    EXPECT_EQ(childCount(hostDisplay, parent), 0u);
+    EXPECT_EQ(childWindows(hostDisplay, parent).size(), 0u);
 
     // A parent the display does not know is refused, not fatal.
     ASSERT_EQ(host.openEditor(parent + 0x100000, hostDisplay), 0);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/x11_display_fixture.h"
+#include "module_display_fixture.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -151,25 +151,12 @@ bool readPng(const std::string& path, Picture& picture) {
     return ok;
 }
 
-class ModuleEditor : public X11DisplayFixture {
+class ModuleEditor : public ModuleDisplayFixture {
 protected:
-    void SetUp() override {
-        openDisplay();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ASSERT_TRUE(host.load(VORNHALT_MODULE_PATH)) << host.error();
-        host.open(44100.0, 512);
-    }
-    void TearDown() override {
-        host.unload();
-        if (dpy == nullptr) {
-            return;
-        }
+    void destroyHostWindows() override {
         for (Window w : parents) {
             XDestroyWindow(dpy, w);
         }
-        closeDisplay();
     }
 
     // The host's window for the editor, sized from the editor's rectangle.
@@ -183,21 +170,7 @@ protected:
         parents.push_back(w);
         return w;
     }
-    std::vector<Window> childrenOf(Window window) {
-        std::vector<Window> out;
-        Window root = 0;
-        Window up = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        XSync(dpy, False);
-        if (XQueryTree(dpy, window, &root, &up, &children, &count) != 0) {
-            out.assign(children, children + count);
-            if (children != nullptr) {
-                XFree(children);
-            }
-        }
-        return out;
-    }
+    std::vector<Window> childrenOf(Window window) { return childWindows(dpy, window); }
     std::uint32_t pixel(Window window, int x, int y) {
         XImage* image = XGetImage(dpy, window, x, y, 1, 1, AllPlanes, ZPixmap);
         if (image == nullptr) {
@@ -295,7 +268,6 @@ protected:
     static void* handleOf(Window w) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(w)); }
 
     std::vector<Window> parents;
-    vhost::PluginHost host;
 };
 
 } // namespace
