@@ -72,6 +72,30 @@ struct Blocks {
     float* right(int instance) { return out[static_cast<std::size_t>(instance)].data() + kMaxBlock; }
 };
 
+// A mapped window of the host's, big enough for the editor.
+Window makeHostWindow(Display* display) {
+    const int screen = DefaultScreen(display);
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 700, 520, 0,
+                                              BlackPixel(display, screen), BlackPixel(display, screen));
+    XMapWindow(display, window);
+    XSync(display, False);
+    return window;
+}
+
+// One block of the same input through two instances given the same step: an
+// editor must leave the audio exactly as that of one whose editor stays shut.
+::testing::AssertionResult sameBlockThroughBoth(vhost::PluginHost& quiet, vhost::PluginHost& shown,
+                                                SignalSource& signal, Blocks& blocks, const Step& step) {
+    signal.fill(blocks.inL.data(), blocks.inR.data(), step.frames);
+    runBlock(quiet, step, blocks.inL.data(), blocks.inR.data(), blocks.left(0), blocks.right(0));
+    runBlock(shown, step, blocks.inL.data(), blocks.inR.data(), blocks.left(1), blocks.right(1));
+    if (sameSamples(blocks.left(0), blocks.left(1), step.frames) &&
+        sameSamples(blocks.right(0), blocks.right(1), step.frames)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << step.describe();
+}
+
 // A chunk of the right size whose values are hostile and whose names hold no terminator.
 Bytes hostileChunk(Random& random, bool isPreset) {
     const int records = isPreset ? 1 : 32;
@@ -414,14 +438,7 @@ TEST(Battery, EditorOpenedAndClosedBetweenBlocksLeavesTheAudioAlone) {
         << "needs an X server: run under scripts/with-xvfb";
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
-    const int screen = DefaultScreen(display);
-    Window parents[2];
-    for (Window& parent : parents) {
-        parent = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, 700, 520, 0,
-                                     BlackPixel(display, screen), BlackPixel(display, screen));
-        XMapWindow(display, parent);
-    }
-    XSync(display, False);
+    const Window parents[2] = {makeHostWindow(display), makeHostWindow(display)};
 
     Random random(kSeed ^ 0xed17u);
     SignalSource signal;
@@ -455,12 +472,7 @@ TEST(Battery, EditorOpenedAndClosedBetweenBlocksLeavesTheAudioAlone) {
             XEvent event;
             XNextEvent(display, &event);
         }
-        signal.fill(blocks.inL.data(), blocks.inR.data(), step.frames);
-        runBlock(*quiet, step, blocks.inL.data(), blocks.inR.data(), blocks.left(0), blocks.right(0));
-        runBlock(*shown, step, blocks.inL.data(), blocks.inR.data(), blocks.left(1), blocks.right(1));
-        ASSERT_TRUE(sameSamples(blocks.left(0), blocks.left(1), step.frames))
-            << "block " << b << ": " << step.describe();
-        ASSERT_TRUE(sameSamples(blocks.right(0), blocks.right(1), step.frames)) << b;
+        ASSERT_TRUE(sameBlockThroughBoth(*quiet, *shown, signal, blocks, step)) << "block " << b;
         // Opening the editor must not move a parameter.
         for (int i = 0; i < kParameterCount; ++i) {
             ASSERT_TRUE(sameBits(quiet->getParameter(i), shown->getParameter(i))) << "block " << b;
@@ -493,12 +505,7 @@ TEST(Battery, ALostDisplayLeavesTheHostAndTheAudioAlone) {
     ASSERT_FALSE(server.name().empty()) << "Xvfb did not start";
     Display* lostDisplay = XOpenDisplay(server.name().c_str());
     ASSERT_NE(lostDisplay, nullptr);
-    const int screen = DefaultScreen(lostDisplay);
-    const Window parent =
-        XCreateSimpleWindow(lostDisplay, RootWindow(lostDisplay, screen), 0, 0, 700, 520, 0,
-                            BlackPixel(lostDisplay, screen), BlackPixel(lostDisplay, screen));
-    XMapWindow(lostDisplay, parent);
-    XSync(lostDisplay, False);
+    const Window parent = makeHostWindow(lostDisplay);
     ASSERT_EQ(shown->openEditor(parent, lostDisplay), 1);
 
     Random random(kSeed ^ 0x105du);
@@ -520,12 +527,7 @@ TEST(Battery, ALostDisplayLeavesTheHostAndTheAudioAlone) {
             shown->closeEditor();
             refused += shown->openEditor(parent, lostDisplay) == 0 ? 1 : 0;
         }
-        signal.fill(blocks.inL.data(), blocks.inR.data(), step.frames);
-        runBlock(*quiet, step, blocks.inL.data(), blocks.inR.data(), blocks.left(0), blocks.right(0));
-        runBlock(*shown, step, blocks.inL.data(), blocks.inR.data(), blocks.left(1), blocks.right(1));
-        ASSERT_TRUE(sameSamples(blocks.left(0), blocks.left(1), step.frames))
-            << "block " << b << ": " << step.describe();
-        ASSERT_TRUE(sameSamples(blocks.right(0), blocks.right(1), step.frames)) << b;
+        ASSERT_TRUE(sameBlockThroughBoth(*quiet, *shown, signal, blocks, step)) << "block " << b;
     }
     EXPECT_GT(refused, 5);
     shown->closeEditor();
@@ -533,9 +535,7 @@ TEST(Battery, ALostDisplayLeavesTheHostAndTheAudioAlone) {
     // On the display that is still there, the editor opens and draws again.
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server: run under scripts/with-xvfb";
-    const Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 700, 520, 0, 0, 0);
-    XMapWindow(display, other);
-    XSync(display, False);
+    const Window other = makeHostWindow(display);
     EXPECT_EQ(shown->openEditor(other, display), 1);
     shown->idleEditor();
     shown.reset();
