@@ -318,6 +318,7 @@ TEST_F(FrameFixture, ResizingAsksTheHostThatCanSizeWindows) {
 TEST_F(FrameFixture, WindowEventsWaitForTheEditorsIdle) {
     editor.openAndPaint();
     ColourView* v = add(CRect(0, 0, 40, 40), kRed, "v");
+    editor.idle(); // drawn whole once: a pending change would be drawn whole again
     window().queueMouseDown(CPoint(5, 5), kLButton);
     window().expose(CRect(0, 0, 10, 10));
     EXPECT_EQ(v->presses, 0);
