@@ -289,6 +289,12 @@ void CFrame::windowWheel(CPoint where, float distance, std::int32_t axis, std::i
     context->release();
 }
 
+void CFrame::windowIdle() {
+    if (editor != nullptr) {
+        editor->idle();
+    }
+}
+
 void CFrame::windowDestroyed() {
     open = false;
     parentWindow = nullptr;

@@ -96,6 +96,7 @@ private:
     void windowMouseDown(CPoint where, std::int32_t buttons) override;
     void windowWheel(CPoint where, float distance, std::int32_t axis, std::int32_t buttons) override;
     void windowDestroyed() override;
+    void windowIdle() override;
 
     GuiEditor* editor;
     GuiPlatform* platform;

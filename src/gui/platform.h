@@ -95,6 +95,11 @@ public:
     // pointer query] The window is gone (its parent was destroyed under it, or
     // the window system went away).
     virtual void windowDestroyed() = 0;
+    // [ui thread, frame open; from the window system's timer, never inside
+    // another of the window's events] The host has stopped idling the editor
+    // (or never did): idle it as the host would. Backends whose hosts always
+    // idle never call it.
+    virtual void windowIdle() {}
 };
 
 // A native child window inside the host's window.

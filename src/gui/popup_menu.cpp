@@ -115,6 +115,15 @@ std::int32_t popupItemAt(const GuiPopupLayout& layout, const CPoint& point) {
     return -1;
 }
 
+bool popupLevelHit(const GuiPopupLayout& layout, CPoint origin, CPoint screen, std::int32_t& item) {
+    const CPoint local(screen.h - origin.h, screen.v - origin.v);
+    if (local.h < 0 || local.v < 0 || local.h >= layout.size.h || local.v >= layout.size.v) {
+        return false;
+    }
+    item = popupItemAt(layout, local);
+    return true;
+}
+
 void renderPopupMenu(const GuiPopupMenu& menu, const GuiPopupLayout& layout, GuiMenuPainter& painter,
                      GuiSurface& surface, std::int32_t selected) {
     surface.setClip(CRect(0, 0, surface.width(), surface.height()));

@@ -68,6 +68,9 @@ inline constexpr std::int32_t kPopupBorder = 2;
 GuiPopupLayout layoutPopupMenu(const GuiPopupMenu& menu, GuiMenuPainter& painter, GuiSurface& measure);
 // Index of the item at point, or -1.
 std::int32_t popupItemAt(const GuiPopupLayout& layout, const CPoint& point);
+// Whether a screen point lies on a pop-up level placed at origin; item gets
+// the index of the item there, or -1.
+bool popupLevelHit(const GuiPopupLayout& layout, CPoint origin, CPoint screen, std::int32_t& item);
 // Draws the whole pop-up, with `selected` (an item index or -1) highlighted.
 void renderPopupMenu(const GuiPopupMenu& menu, const GuiPopupLayout& layout, GuiMenuPainter& painter,
                      GuiSurface& surface, std::int32_t selected);

@@ -1,12 +1,12 @@
 # Fails when a header directly under src/gui (the platform-neutral toolkit)
-# includes or names an X11, Xlib or Cairo type. The backends' own folders are
+# includes or names an X11, Xlib, Win32 or Cairo type. The backends' own folders are
 # not checked.
 file(GLOB headers "${DIR}/*.h")
 if(NOT headers)
   message(FATAL_ERROR "no headers found in ${DIR}")
 endif()
 # (CMake's regular expressions have no word boundary: spell it out.)
-set(pattern "(#include[ \t]*[<\"](X11/|cairo|fontconfig|png))|((^|[^A-Za-z0-9_])(Display|Window|XEvent|XID|Visual|Drawable|cairo_[a-z_]+|Fc[A-Z][A-Za-z]+|png_[a-z_]+)([^A-Za-z0-9_]|$))")
+set(pattern "(#include[ \t]*[<\"](X11/|cairo|fontconfig|png|windows\\.h))|((^|[^A-Za-z0-9_])(Display|Window|XEvent|XID|Visual|Drawable|HWND|HDC|HINSTANCE|HMODULE|WPARAM|LPARAM|LRESULT|cairo_[a-z_]+|Fc[A-Z][A-Za-z]+|png_[a-z_]+)([^A-Za-z0-9_]|$))")
 set(failures "")
 foreach(header IN LISTS headers)
   file(STRINGS "${header}" lines)

@@ -3,8 +3,11 @@
 // only what the toolkit itself failed to free.
 
 #include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <fontconfig/fontconfig.h>
+#endif
 
 #include "gui/cairo/cairo_surface.h"
 
@@ -15,7 +18,9 @@ public:
     void TearDown() override {
         releaseCachedFonts();
         cairo_debug_reset_static_data();
+#if !defined(_WIN32)
         FcFini();
+#endif
     }
 };
 

@@ -1,13 +1,12 @@
 #include "gui/cairo/cairo_surface.h"
 
-#include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
 #include <tuple>
+
+#include "gui/cairo/font_faces.h"
 
 namespace {
 
@@ -44,24 +43,9 @@ const ResolvedFont& resolveFont(const GuiFont& font) {
     if (it != cache.end()) {
         return it->second;
     }
-    ResolvedFont resolved;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(key.family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, key.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, key.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (match != nullptr) {
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch && family != nullptr) {
-            resolved.family = reinterpret_cast<const char*>(family);
-        }
-        resolved.face = cairo_ft_font_face_create_for_pattern(match);
-        FcPatternDestroy(match);
-    }
+    prepareCairo();
+    PlatformFontFace found = createPlatformFontFace(key.family, key.bold, key.italic);
+    ResolvedFont resolved{found.face, found.family};
     if (resolved.face == nullptr) {
         resolved.face = cairo_toy_font_face_create(
             key.family.c_str(), key.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
@@ -159,8 +143,16 @@ std::string toDisplayUtf8(const char* text, bool symbol) {
 
 // ---------------------------------------------------------------- CairoSurface
 
+std::unique_ptr<GuiSurface> makeCairoSurface(std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) {
+        return nullptr;
+    }
+    return std::make_unique<CairoSurface>(width, height);
+}
+
 CairoSurface::CairoSurface(std::int32_t width_, std::int32_t height_)
     : surfaceWidth(std::max(width_, 1)), surfaceHeight(std::max(height_, 1)) {
+    prepareCairo();
     surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, surfaceWidth, surfaceHeight);
     cr = cairo_create(surface);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
@@ -262,6 +254,7 @@ std::int32_t CairoSurface::textWidth(const char* text, const GuiFont& font) {
     if (text == nullptr || text[0] == 0) {
         return 0;
     }
+    auto textLock = lockPlatformText();
     selectFont(font);
     std::string utf8 = toDisplayUtf8(text, font.symbol);
     cairo_text_extents_t extents;
@@ -274,6 +267,7 @@ void CairoSurface::drawText(const char* text, const CRect& rect, const GuiFont& 
     if (text == nullptr || text[0] == 0) {
         return;
     }
+    auto textLock = lockPlatformText();
     selectFont(font);
     std::string utf8 = toDisplayUtf8(text, font.symbol);
     cairo_text_extents_t extents;

@@ -8,6 +8,7 @@
 
 #include <cairo.h>
 
+#include <memory>
 #include <string>
 
 #include "gui/platform.h"
@@ -50,9 +51,13 @@ private:
     cairo_t* cr;
 };
 
-// [any thread] The face fontconfig picks for a toolkit font ("Arial" should
-// come out as a metric-compatible face such as Liberation Sans), e.g. for
-// tests.
+// [ui thread; any state] A surface for a platform's createSurface: none for
+// an empty size.
+std::unique_ptr<GuiSurface> makeCairoSurface(std::int32_t width, std::int32_t height);
+
+// [any thread] The face the platform's font system picks for a toolkit font
+// ("Arial" should come out as Arial or a metric-compatible face such as
+// Liberation Sans), e.g. for tests.
 std::string resolvedFontFamily(const GuiFont& font);
 // [any thread, while no editor of the module is open] Releases the faces
 // resolved so far (they are made again when next needed). For programs that

@@ -112,10 +112,7 @@ std::unique_ptr<GuiWindow> HeadlessPlatform::createWindow(void* parent, std::int
 }
 
 std::unique_ptr<GuiSurface> HeadlessPlatform::createSurface(std::int32_t width, std::int32_t height) {
-    if (width <= 0 || height <= 0) {
-        return nullptr;
-    }
-    return std::make_unique<CairoSurface>(width, height);
+    return makeCairoSurface(width, height);
 }
 
 std::int32_t HeadlessPlatform::pointerState(GuiWindow* /*window*/, CPoint* where) {

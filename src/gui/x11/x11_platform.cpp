@@ -96,10 +96,7 @@ public:
     std::unique_ptr<GuiWindow> createWindow(void* parent, std::int32_t width, std::int32_t height,
                                             GuiWindowClient& client) override;
     std::unique_ptr<GuiSurface> createSurface(std::int32_t width, std::int32_t height) override {
-        if (width <= 0 || height <= 0) {
-            return nullptr;
-        }
-        return std::make_unique<CairoSurface>(width, height);
+        return makeCairoSurface(width, height);
     }
     std::int32_t pointerState(GuiWindow* window, CPoint* where) override;
     std::uint32_t tickCount() override {

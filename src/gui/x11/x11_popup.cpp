@@ -133,10 +133,8 @@ bool PopupSession::hit(CPoint screen, std::size_t& levelIndex, std::int32_t& ite
     // The deepest level lies on top.
     for (std::size_t i = levels.size(); i-- > 0;) {
         const MenuLevel& level = levels[i];
-        CPoint local(screen.h - level.origin.h, screen.v - level.origin.v);
-        if (local.h >= 0 && local.v >= 0 && local.h < level.layout.size.h && local.v < level.layout.size.v) {
+        if (popupLevelHit(level.layout, level.origin, screen, item)) {
             levelIndex = i;
-            item = popupItemAt(level.layout, local);
             return true;
         }
     }
