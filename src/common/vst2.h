@@ -64,18 +64,21 @@ struct AEffect {
     char future[56];
 };
 
-// Hosts were compiled against this exact layout (natural alignment on x86-64).
-static_assert(offsetof(AEffect, dispatcher) == 8);
-static_assert(offsetof(AEffect, numPrograms) == 40);
-static_assert(offsetof(AEffect, flags) == 56);
-static_assert(offsetof(AEffect, reserved1) == 64);
-static_assert(offsetof(AEffect, initialDelay) == 80);
-static_assert(offsetof(AEffect, ioRatio) == 92);
-static_assert(offsetof(AEffect, object) == 96);
-static_assert(offsetof(AEffect, uniqueID) == 112);
-static_assert(offsetof(AEffect, processReplacing) == 120);
-static_assert(offsetof(AEffect, future) == 136);
-static_assert(sizeof(AEffect) == 192);
+// Hosts were compiled against this exact layout, natural alignment on the
+// 64-bit (x86-64 Linux and Windows) and 32-bit (i686 Windows) targets alike.
+constexpr bool kPointers64 = sizeof(void*) == 8;
+static_assert(kPointers64 || sizeof(void*) == 4);
+static_assert(offsetof(AEffect, dispatcher) == (kPointers64 ? 8 : 4));
+static_assert(offsetof(AEffect, numPrograms) == (kPointers64 ? 40 : 20));
+static_assert(offsetof(AEffect, flags) == (kPointers64 ? 56 : 36));
+static_assert(offsetof(AEffect, reserved1) == (kPointers64 ? 64 : 40));
+static_assert(offsetof(AEffect, initialDelay) == (kPointers64 ? 80 : 48));
+static_assert(offsetof(AEffect, ioRatio) == (kPointers64 ? 92 : 60));
+static_assert(offsetof(AEffect, object) == (kPointers64 ? 96 : 64));
+static_assert(offsetof(AEffect, uniqueID) == (kPointers64 ? 112 : 72));
+static_assert(offsetof(AEffect, processReplacing) == (kPointers64 ? 120 : 80));
+static_assert(offsetof(AEffect, future) == (kPointers64 ? 136 : 88));
+static_assert(sizeof(AEffect) == (kPointers64 ? 192 : 144));
 
 enum EffectFlags : int32 {
     effFlagsHasEditor = 1,
@@ -249,7 +252,7 @@ struct VstEvents {
     intptr reserved;
     VstEvent* events[2]; // the host allocates as many entries as it needs
 };
-static_assert(offsetof(VstEvents, events) == 16);
+static_assert(offsetof(VstEvents, events) == (kPointers64 ? 16 : 8));
 
 struct ERect {
     std::int16_t top;
