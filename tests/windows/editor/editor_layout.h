@@ -13,15 +13,6 @@ namespace layout {
 constexpr int kWidth = 659;
 constexpr int kHeight = 479;
 
-// Parameter indices the checks drive.
-constexpr int kStages = 2;
-constexpr int kAWarp = 4;
-constexpr int kFilterType = 18;
-constexpr int kCutoff = 19;
-constexpr int kResonance = 20;
-constexpr int kLfo1Stereo = 29;
-constexpr int kMix = 54;
-
 // A knob group's anchor: the label's top edge; the 30-pixel knob hangs 14
 // pixels below it.
 struct Anchor {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "checks.h"
+#include "common/parameter_table.h"
 #include "editor_layout.h"
 #include "editor_session.h"
 #include "user_input.h"
@@ -51,12 +52,12 @@ void checkKnobDrag(HostUi& ui, EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
     ui.call([&] { effect.dispatch(vst2::effSetEditKnobMode, 0, 2); });
     const POINT centre = toScreen(session.editorWindow(), layout::knobCentre(layout::kAWarpAnchor));
-    const float before = effect.get(layout::kAWarp);
+    const float before = effect.get(param::kAWarp);
     const int down = before > 0.5f ? 40 : -40; // a drag down lowers it
     const int begins = hostCounters().gestureBegins;
     dragPointer(centre, POINT{centre.x, centre.y + down});
     const double expected = std::clamp(before - down / 200.0, 0.0, 1.0);
-    const float after = effect.get(layout::kAWarp);
+    const float after = effect.get(param::kAWarp);
     report.check(within(after, expected, 0.006),
                  format("a drag of %d pixels on the A Warp knob takes it from %.4f to %.4f (expected %.4f)",
                         -down, before, after, expected));
@@ -69,17 +70,17 @@ void checkKnobDrag(HostUi& ui, EditorSession& session, Report& report) {
 void checkFilterDrag(EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
     HWND child = session.editorWindow();
-    const float type = effect.get(layout::kFilterType);
+    const float type = effect.get(param::kFilterType);
     dragPointer(toScreen(child, kFilterPress), toScreen(child, kFilterRelease));
     const double cutoff = layout::cutoffAcross(layout::acrossFilterDisplay(kFilterRelease));
     const double resonance = layout::upFilterDisplay(kFilterRelease);
-    report.check(within(effect.get(layout::kCutoff), cutoff, cutoff * 1e-3),
+    report.check(within(effect.get(param::kCutoff), cutoff, cutoff * 1e-3),
                  format("a drag in the filter display sets the cutoff to %.5f (expected %.5f)",
-                        effect.get(layout::kCutoff), cutoff));
+                        effect.get(param::kCutoff), cutoff));
     report.check(
-        within(effect.get(layout::kResonance), resonance, 1e-4),
-        format("and the resonance to %.4f (expected %.4f)", effect.get(layout::kResonance), resonance));
-    report.check(effect.get(layout::kFilterType) == type, "and leaves the filter type");
+        within(effect.get(param::kResonance), resonance, 1e-4),
+        format("and the resonance to %.4f (expected %.4f)", effect.get(param::kResonance), resonance));
+    report.check(effect.get(param::kFilterType) == type, "and leaves the filter type");
 }
 
 // Shift makes every gesture fine. In a click's own message (a press in the
@@ -88,24 +89,24 @@ void checkFilterDrag(EditorSession& session, Report& report) {
 void checkShift(EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
     HWND child = session.editorWindow();
-    const double across = layout::acrossOfCutoff(effect.get(layout::kCutoff));
-    const double up = effect.get(layout::kResonance);
+    const double across = layout::acrossOfCutoff(effect.get(param::kCutoff));
+    const double up = effect.get(param::kResonance);
     const POINT press{460, 180};
     postClick(child, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, press);
-    changedValue(effect, layout::kResonance, static_cast<float>(up));
+    changedValue(effect, param::kResonance, static_cast<float>(up));
     const double cutoff = layout::cutoffAcross(across + (layout::acrossFilterDisplay(press) - across) / 10.0);
     const double resonance = up + (layout::upFilterDisplay(press) - up) / 10.0;
     report.check(
-        within(effect.get(layout::kCutoff), cutoff, cutoff * 1e-3) &&
-            within(effect.get(layout::kResonance), resonance, 1e-4),
+        within(effect.get(param::kCutoff), cutoff, cutoff * 1e-3) &&
+            within(effect.get(param::kResonance), resonance, 1e-4),
         format("a Shift click in the filter display goes a tenth of the way: cutoff %.5f, resonance %.4f "
                "(expected %.5f, %.4f)",
-               effect.get(layout::kCutoff), effect.get(layout::kResonance), cutoff, resonance));
-    const float before = effect.get(layout::kMix);
+               effect.get(param::kCutoff), effect.get(param::kResonance), cutoff, resonance));
+    const float before = effect.get(param::kMix);
     pressKey(VK_SHIFT, true);
     Sleep(100); // Wine answers a thread's key queries from a copy up to 50 ms old
     postWheel(child, WHEEL_DELTA, layout::knobCentre(layout::kMixAnchor));
-    const float turned = changedValue(effect, layout::kMix, before);
+    const float turned = changedValue(effect, param::kMix, before);
     pressKey(VK_SHIFT, false);
     report.check(within(turned, before + 0.01, 1e-5),
                  format("a wheel notch with Shift held takes Mix from %.4f to %.4f (expected %.4f)", before,
@@ -143,9 +144,9 @@ bool waitForClosed(EditorSession& session, HWND popup) {
 
 void checkTypeMenu(HostUi& ui, EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
-    const float type = effect.get(layout::kFilterType);
-    const float cutoff = effect.get(layout::kCutoff);
-    const float resonance = effect.get(layout::kResonance);
+    const float type = effect.get(param::kFilterType);
+    const float cutoff = effect.get(param::kCutoff);
+    const float resonance = effect.get(param::kResonance);
     HWND popup = openTypeMenu(session);
     if (!report.check(popup != nullptr,
                       "a right click on the filter display opens a pop-up of the module's class")) {
@@ -168,20 +169,20 @@ void checkTypeMenu(HostUi& ui, EditorSession& session, Report& report) {
     pressButton(VK_LBUTTON, false);
     report.check(waitForClosed(session, popup), "a click on the item closes the pop-up");
     report.check(
-        within(changedValue(effect, layout::kFilterType, type), 0.1, 1e-6),
-        format("Highpass is chosen: Filter Type is %.4f (expected 0.1)", effect.get(layout::kFilterType)));
-    report.check(effect.get(layout::kCutoff) == cutoff && effect.get(layout::kResonance) == resonance,
+        within(changedValue(effect, param::kFilterType, type), 0.1, 1e-6),
+        format("Highpass is chosen: Filter Type is %.4f (expected 0.1)", effect.get(param::kFilterType)));
+    report.check(effect.get(param::kCutoff) == cutoff && effect.get(param::kResonance) == resonance,
                  "the cutoff and the resonance stay as they were");
 }
 
 void checkMenuDismissal(EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
-    const float type = effect.get(layout::kFilterType);
-    const float stages = effect.get(layout::kStages);
+    const float type = effect.get(param::kFilterType);
+    const float stages = effect.get(param::kStages);
     HWND popup = openTypeMenu(session);
     pressKey(VK_ESCAPE, true);
     pressKey(VK_ESCAPE, false);
-    report.check(popup != nullptr && waitForClosed(session, popup) && effect.get(layout::kFilterType) == type,
+    report.check(popup != nullptr && waitForClosed(session, popup) && effect.get(param::kFilterType) == type,
                  "Escape closes the pop-up and chooses nothing");
     popup = openTypeMenu(session);
     movePointer(toScreen(session.editorWindow(), layout::knobCentre(layout::kStagesAnchor)));
@@ -189,7 +190,7 @@ void checkMenuDismissal(EditorSession& session, Report& report) {
     pressButton(VK_LBUTTON, false);
     Sleep(200);
     report.check(popup != nullptr && waitForClosed(session, popup) &&
-                     effect.get(layout::kFilterType) == type && effect.get(layout::kStages) == stages,
+                     effect.get(param::kFilterType) == type && effect.get(param::kStages) == stages,
                  "a click outside closes the pop-up, chooses nothing and leaves the knob under it alone");
 }
 
@@ -198,23 +199,23 @@ void checkWheelAndClicks(EditorSession& session, Report& report) {
     HostedEffect& effect = session.hosted();
     HWND child = session.editorWindow();
     const POINT mix = layout::knobCentre(layout::kMixAnchor);
-    const float before = effect.get(layout::kMix);
+    const float before = effect.get(param::kMix);
     postWheel(child, WHEEL_DELTA, mix);
-    const float turned = changedValue(effect, layout::kMix, before);
+    const float turned = changedValue(effect, param::kMix, before);
     report.check(within(turned, before + 0.1, 1e-5),
                  format("a wheel notch over the Mix knob takes it from %.4f to %.4f", before, turned));
     postWheel(child, -WHEEL_DELTA / 2, mix);
-    const float back = changedValue(effect, layout::kMix, turned);
+    const float back = changedValue(effect, param::kMix, turned);
     report.check(within(back, turned - 0.05, 1e-5), format("half a notch back takes it to %.4f", back));
     postClick(child, WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, mix);
-    const float reset = changedValue(effect, layout::kMix, back);
+    const float reset = changedValue(effect, param::kMix, back);
     report.check(reset == 0.5f,
                  format("a Control click sets the knob to its default (%.4f, expected 0.5)", reset));
-    const float stereo = effect.get(layout::kLfo1Stereo);
+    const float stereo = effect.get(param::kLfo1Stereo);
     const RECT& button = layout::kLfo1StereoButton;
     postClick(child, WM_LBUTTONDOWN, MK_LBUTTON,
               POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2});
-    const float toggled = changedValue(effect, layout::kLfo1Stereo, stereo);
+    const float toggled = changedValue(effect, param::kLfo1Stereo, stereo);
     report.check(toggled == (stereo == 0.0f ? 1.0f : 0.0f),
                  format("a click on the LFO 1 stereo button turns it from %.0f to %.0f", stereo, toggled));
 }

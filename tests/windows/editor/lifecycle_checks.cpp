@@ -5,6 +5,7 @@
 #include <set>
 
 #include "checks.h"
+#include "common/parameter_table.h"
 #include "editor_layout.h"
 #include "editor_session.h"
 #include "user_input.h"
@@ -67,19 +68,19 @@ void checkTwoInstances(HostUi& ui, const PluginModule& module, Report& report) {
     report.check(a != nullptr && b != nullptr && a != b && windowClassOf(a) == windowClassOf(b),
                  "two instances open their editors at once, in windows of the one class");
     Sleep(300);
-    const float firstCutoff = first.hosted().get(layout::kCutoff);
+    const float firstCutoff = first.hosted().get(param::kCutoff);
     const POINT release{520, 125};
     dragPointer(toScreen(b, POINT{470, 170}), toScreen(b, release));
     const double cutoff = layout::cutoffAcross(layout::acrossFilterDisplay(release));
-    report.check(std::fabs(second.hosted().get(layout::kCutoff) - cutoff) <= cutoff * 1e-3 &&
-                     first.hosted().get(layout::kCutoff) == firstCutoff,
+    report.check(std::fabs(second.hosted().get(param::kCutoff) - cutoff) <= cutoff * 1e-3 &&
+                     first.hosted().get(param::kCutoff) == firstCutoff,
                  "a drag in the second editor changes the second effect only");
     const std::wstring name = windowClassOf(b);
     first.close();
     report.check(classRegistered(module, name),
                  "with the second editor still open the class stays registered");
     const Image before = captureEditor(ui, second);
-    second.hosted().set(layout::kMix, 0.95f);
+    second.hosted().set(param::kMix, 0.95f);
     Sleep(300);
     const RECT mix = knobArea(layout::kMixAnchor);
     report.check(countDifferent(before, captureEditor(ui, second), &mix) > 0,
@@ -96,7 +97,7 @@ void checkOwnIdle(HostUi& ui, const PluginModule& module, Report& report) {
     session.setIdling(false);
     Sleep(100);
     const Image before = captureEditor(ui, session);
-    session.hosted().set(layout::kAWarp, 0.0f);
+    session.hosted().set(param::kAWarp, 0.0f);
     Sleep(700);
     const RECT knob = knobArea(layout::kAWarpAnchor);
     const int changed = countDifferent(before, captureEditor(ui, session), &knob);
