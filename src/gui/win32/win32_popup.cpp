@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gui/cairo/cairo_surface.h"
-#include "gui/popup_menu.h"
+#include "gui/popup_navigation.h"
 #include "gui/win32/win32_pixel_transfer.h"
 #include "gui/win32/win32_window_class.h"
 
@@ -15,100 +15,83 @@ namespace {
 
 class PopupSession;
 
-// One open level of a pop-up: its window and the canvas it shows.
-class MenuLevel final : private Win32WindowTarget {
+// One open level's window and the canvas it shows.
+class LevelWindow final : private Win32WindowTarget {
 public:
-    MenuLevel(PopupSession& owningSession, const GuiPopupMenu& levelMenu)
-        : session(owningSession), menu(&levelMenu) {}
-    ~MenuLevel() {
+    explicit LevelWindow(PopupSession& owningSession) : session(owningSession) {}
+    ~LevelWindow() {
         if (window != nullptr) {
             DestroyWindow(window);
         }
     }
-    MenuLevel(const MenuLevel&) = delete;
-    MenuLevel& operator=(const MenuLevel&) = delete;
+    LevelWindow(const LevelWindow&) = delete;
+    LevelWindow& operator=(const LevelWindow&) = delete;
 
-    // Makes the level's window at `origin`, shown without taking the focus
-    // from the host.
-    bool show(HWND owner, CPoint where, std::int32_t width, std::int32_t height);
-    void redraw(GuiMenuPainter& painter);
+    // Makes the window, showing the canvas, without taking the focus from the
+    // host.
+    bool show(HWND owner, CPoint origin, CPoint size);
+    // Shows the canvas again.
+    void present();
 
-    const GuiPopupMenu* levelMenu() const { return menu; }
-    HWND handle() const { return window; }
-
-    GuiPopupLayout layout;
     std::unique_ptr<CairoSurface> canvas;
-    CPoint origin; // on the screen
-    std::int32_t selected = -1;
+    HWND handle() const { return window; }
 
 private:
     LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     PopupSession& session;
-    const GuiPopupMenu* menu;
     Win32ClassUse classUse;
     HWND window = nullptr;
 };
 
-// An open pop-up: its levels (the first one the menu itself, the deepest on
-// top) and, once it is done, the id of the chosen item.
-class PopupSession {
+// An open pop-up: a window per level of the navigation, and the messages
+// read while it is open.
+class PopupSession final : private PopupLevelWindows {
 public:
     PopupSession(HWND ownerWindow, GuiMenuPainter& menuPainter, bool rightButtonChooses)
-        : owner(GetAncestor(ownerWindow, GA_ROOT)), painter(menuPainter), rightButton(rightButtonChooses) {}
-    ~PopupSession() {
+        : owner(GetAncestor(ownerWindow, GA_ROOT)), painter(menuPainter),
+          navigation(*this, menuPainter, measure, rightButtonChooses) {}
+    ~PopupSession() override {
         // Let go of the pointer first: the levels' windows are gone next.
-        if (!levels.empty() && GetCapture() == levels.front()->handle()) {
+        if (!windows.empty() && GetCapture() == windows.front()->handle()) {
             ReleaseCapture();
         }
-        closeAbove(0);
+        navigation.closeAll();
     }
     PopupSession(const PopupSession&) = delete;
     PopupSession& operator=(const PopupSession&) = delete;
 
-    bool openLevel(const GuiPopupMenu& menu, CPoint origin);
-    HWND firstWindow() const { return levels.front()->handle(); }
+    bool open(const GuiPopupMenu& menu, CPoint origin) { return navigation.open(menu, origin); }
+    HWND firstWindow() const { return windows.front()->handle(); }
     // A message read from the thread's queue while the menu is open; false
     // when it is not the menu's (it is dispatched as usual then).
     bool take(const MSG& message);
-    void dismiss() { done = true; }
-    bool isDone() const { return done; }
-    std::int32_t result() const { return chosen; }
+    void dismiss() { navigation.dismiss(); }
+    bool isDone() const { return navigation.isDone(); }
+    std::int32_t result() const { return navigation.result(); }
 
 private:
-    void closeAbove(std::size_t keep) {
-        while (levels.size() > keep) {
-            levels.pop_back();
-        }
-    }
-    // The level and item under a screen point; false when outside every level.
-    bool hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const;
+    bool showLevel(PopupLevel& level) override;
+    void closeLevel() override { windows.pop_back(); }
+    void redrawLevel(std::size_t index) override;
     void mouse(UINT message, CPoint screen);
-    void hover(CPoint screen);
-    void release(CPoint screen);
     void key(WPARAM virtualKey);
-    void moveSelection(MenuLevel& level, bool down);
-    void choose(const GuiPopupItem& item) {
-        chosen = item.id;
-        done = true;
-    }
 
     HWND owner;
     GuiMenuPainter& painter;
-    bool rightButton;
-    std::vector<std::unique_ptr<MenuLevel>> levels;
-    bool done = false;
-    std::int32_t chosen = -1;
+    CairoSurface measure{1, 1};
+    std::vector<std::unique_ptr<LevelWindow>> windows;
+    PopupNavigation navigation;
 };
 
-// ---------------------------------------------------------------- MenuLevel
+// ---------------------------------------------------------------- LevelWindow
 
-bool MenuLevel::show(HWND owner, CPoint where, std::int32_t width, std::int32_t height) {
-    origin = where;
+bool LevelWindow::show(HWND owner, CPoint origin, CPoint size) {
     // Tool windows stay off the task bar; no-activate keeps the host's window
     // the active one, as with the system's own menus.
-    window = classUse.createWindow(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, WS_POPUP,
-                                   RECT{where.h, where.v, where.h + width, where.v + height}, owner, *this);
+    window =
+        classUse.createWindow(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, WS_POPUP,
+                              RECT{origin.h, origin.v, origin.h + size.h, origin.v + size.v}, owner, *this);
     if (window == nullptr) {
         return false;
     }
@@ -117,8 +100,7 @@ bool MenuLevel::show(HWND owner, CPoint where, std::int32_t width, std::int32_t 
     return true;
 }
 
-void MenuLevel::redraw(GuiMenuPainter& painter) {
-    renderPopupMenu(*menu, layout, painter, *canvas, selected);
+void LevelWindow::present() {
     if (window != nullptr) {
         HDC dc = GetDC(window);
         putSurfacePixels(dc, *canvas, CRect(0, 0, canvas->width(), canvas->height()));
@@ -126,7 +108,7 @@ void MenuLevel::redraw(GuiMenuPainter& painter) {
     }
 }
 
-LRESULT MenuLevel::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT LevelWindow::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT ps{};
@@ -157,84 +139,41 @@ LRESULT MenuLevel::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 // ---------------------------------------------------------------- PopupSession
 
 // Kept on the monitor the corner lies on, clear of the task bar.
-CPoint keepOnMonitor(CPoint origin, std::int32_t width, std::int32_t height) {
+CPoint keepOnMonitor(CPoint origin, CPoint size) {
     MONITORINFO info{};
     info.cbSize = sizeof info;
     if (GetMonitorInfoW(MonitorFromPoint(POINT{origin.h, origin.v}, MONITOR_DEFAULTTONEAREST), &info)) {
         const RECT& work = info.rcWork;
-        origin.h = std::max<std::int32_t>(work.left, std::min<std::int32_t>(origin.h, work.right - width));
-        origin.v = std::max<std::int32_t>(work.top, std::min<std::int32_t>(origin.v, work.bottom - height));
+        origin.h = std::max<std::int32_t>(work.left, std::min<std::int32_t>(origin.h, work.right - size.h));
+        origin.v = std::max<std::int32_t>(work.top, std::min<std::int32_t>(origin.v, work.bottom - size.v));
     }
     return origin;
 }
 
-bool PopupSession::openLevel(const GuiPopupMenu& menu, CPoint origin) {
-    auto level = std::make_unique<MenuLevel>(*this, menu);
-    CairoSurface measure(1, 1);
-    level->layout = layoutPopupMenu(menu, painter, measure);
-    const std::int32_t width = std::max(level->layout.size.h, 8);
-    const std::int32_t height = std::max(level->layout.size.v, 8);
-    level->canvas = std::make_unique<CairoSurface>(width, height);
-    renderPopupMenu(menu, level->layout, painter, *level->canvas, -1);
-    if (!level->show(owner, keepOnMonitor(origin, width, height), width, height)) {
+// The canvas is drawn before the window shows, so its first paint has it.
+bool PopupSession::showLevel(PopupLevel& level) {
+    const CPoint size = level.windowSize();
+    auto shown = std::make_unique<LevelWindow>(*this);
+    shown->canvas = std::make_unique<CairoSurface>(size.h, size.v);
+    renderPopupLevel(level, painter, *shown->canvas);
+    level.origin = keepOnMonitor(level.origin, size);
+    if (!shown->show(owner, level.origin, size)) {
         return false;
     }
-    levels.push_back(std::move(level));
+    windows.push_back(std::move(shown));
     return true;
 }
 
-bool PopupSession::hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const {
-    // The deepest level lies on top.
-    for (std::size_t i = levels.size(); i-- > 0;) {
-        const MenuLevel& level = *levels[i];
-        if (popupLevelHit(level.layout, level.origin, screen, item)) {
-            levelIndex = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Highlights the item under the pointer; an item with a sub-menu opens it
-// beside itself, and moving to another item closes deeper levels.
-void PopupSession::hover(CPoint screen) {
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    if (!hit(screen, index, item) || item == levels[index]->selected) {
-        return;
-    }
-    closeAbove(index + 1);
-    MenuLevel& current = *levels[index];
-    current.selected = item;
-    current.redraw(painter);
-    if (item >= 0) {
-        const GuiPopupItem& entry = current.levelMenu()->items[static_cast<std::size_t>(item)];
-        if (entry.submenu != nullptr && (entry.flags & GuiPopupItem::kDisabled) == 0) {
-            const CRect& r = current.layout.itemRects[static_cast<std::size_t>(item)];
-            openLevel(*entry.submenu,
-                      CPoint(current.origin.h + r.right, current.origin.v + r.top - kPopupBorder));
-        }
-    }
-}
-
-void PopupSession::release(CPoint screen) {
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    // The release of the opening click lands outside: ignored.
-    if (hit(screen, index, item) && item >= 0) {
-        const GuiPopupItem& entry = levels[index]->levelMenu()->items[static_cast<std::size_t>(item)];
-        if (entry.isSelectable()) {
-            choose(entry);
-        }
-    }
+void PopupSession::redrawLevel(std::size_t index) {
+    LevelWindow& shown = *windows[index];
+    renderPopupLevel(navigation.level(index), painter, *shown.canvas);
+    shown.present();
 }
 
 void PopupSession::mouse(UINT message, CPoint screen) {
-    std::size_t index = 0;
-    std::int32_t item = -1;
     switch (message) {
     case WM_MOUSEMOVE:
-        hover(screen);
+        navigation.pointerMoved(screen);
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -242,57 +181,34 @@ void PopupSession::mouse(UINT message, CPoint screen) {
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-        if (!hit(screen, index, item)) {
-            done = true; // a click outside dismisses
-        }
+        navigation.buttonPressed(screen);
         break;
     case WM_LBUTTONUP:
-        release(screen);
-        break;
     case WM_RBUTTONUP:
-        if (rightButton) {
-            release(screen);
-        }
+        navigation.buttonReleased(screen, message == WM_RBUTTONUP);
         break;
     default:
         break;
     }
 }
 
-// The keys act on the deepest level: Escape dismisses, Return chooses the
-// highlighted item, the arrows move the highlight.
 void PopupSession::key(WPARAM virtualKey) {
-    MenuLevel& deepest = *levels.back();
-    if (virtualKey == VK_ESCAPE) {
-        done = true;
-    } else if (virtualKey == VK_RETURN) {
-        if (deepest.selected >= 0) {
-            const GuiPopupItem& entry =
-                deepest.levelMenu()->items[static_cast<std::size_t>(deepest.selected)];
-            if (entry.isSelectable()) {
-                choose(entry);
-            }
-        }
-    } else if ((virtualKey == VK_DOWN || virtualKey == VK_UP) && !deepest.levelMenu()->items.empty()) {
-        moveSelection(deepest, virtualKey == VK_DOWN);
+    switch (virtualKey) {
+    case VK_ESCAPE:
+        navigation.keyPressed(PopupNavigation::Key::Escape);
+        break;
+    case VK_RETURN:
+        navigation.keyPressed(PopupNavigation::Key::Return);
+        break;
+    case VK_UP:
+        navigation.keyPressed(PopupNavigation::Key::Up);
+        break;
+    case VK_DOWN:
+        navigation.keyPressed(PopupNavigation::Key::Down);
+        break;
+    default:
+        break;
     }
-}
-
-// To the next item that can be chosen, round the end; from no highlight, the
-// first (or last) item.
-void PopupSession::moveSelection(MenuLevel& level, bool down) {
-    const auto& items = level.levelMenu()->items;
-    const std::int32_t count = static_cast<std::int32_t>(items.size());
-    const std::int32_t step = down ? 1 : count - 1;
-    std::int32_t next = level.selected;
-    for (std::int32_t i = 0; i < count; ++i) {
-        next = next < 0 ? (down ? 0 : count - 1) : (next + step) % count;
-        if (items[static_cast<std::size_t>(next)].isSelectable()) {
-            break;
-        }
-    }
-    level.selected = next;
-    level.redraw(painter);
 }
 
 // Mouse messages come with the coordinates of the window they were meant for
@@ -349,7 +265,7 @@ void runMessageLoop(PopupSession& session) {
 std::int32_t runWin32PopupMenu(HWND owner, const GuiPopupMenu& menu, CPoint screenPosition, bool rightButton,
                                GuiMenuPainter& painter) {
     PopupSession session(owner, painter, rightButton);
-    if (!session.openLevel(menu, screenPosition)) {
+    if (!session.open(menu, screenPosition)) {
         return -1;
     }
     SetCapture(session.firstWindow());

@@ -9,89 +9,60 @@
 #include <vector>
 
 #include "gui/cairo/cairo_surface.h"
-#include "gui/popup_menu.h"
+#include "gui/popup_navigation.h"
 #include "gui/x11/x11_pixel_transfer.h"
 
 namespace {
 
-// One open level of a pop-up: its window and what is drawn in it.
-struct MenuLevel {
-    const GuiPopupMenu* menu = nullptr;
-    GuiPopupLayout layout;
+// One open level's window and what is drawn in it.
+struct LevelWindow {
     Window window = 0;
     std::unique_ptr<X11PixelTransfer> transfer;
     std::unique_ptr<CairoSurface> canvas;
-    CPoint origin; // on the screen
-    std::int32_t selected = -1;
 };
 
-// An open pop-up: its levels (the first one the menu itself, the deepest on
-// top) and, once it is done, the id of the chosen item.
-class PopupSession {
+// An open pop-up: a window per level of the navigation, and the events read
+// while it is open.
+class PopupSession final : private PopupLevelWindows {
 public:
     PopupSession(Display* display, const char* windowClassName, GuiMenuPainter& menuPainter,
                  bool rightButtonChooses)
-        : dpy(display), windowClass(windowClassName), painter(menuPainter), rightButton(rightButtonChooses) {}
-    ~PopupSession() {
-        while (!levels.empty()) {
-            closeLevel();
-        }
+        : dpy(display), windowClass(windowClassName), painter(menuPainter),
+          navigation(*this, menuPainter, measure, rightButtonChooses) {}
+    ~PopupSession() override {
+        navigation.closeAll();
         XFlush(dpy);
     }
     PopupSession(const PopupSession&) = delete;
     PopupSession& operator=(const PopupSession&) = delete;
 
-    void openLevel(const GuiPopupMenu& menu, CPoint origin);
-    Window firstWindow() const { return levels.front().window; }
+    bool open(const GuiPopupMenu& menu, CPoint origin) { return navigation.open(menu, origin); }
+    Window firstWindow() const { return windows.front().window; }
     // One event read while the menu is open.
     void handle(XEvent& event, const std::function<void(XEvent&)>& otherWindowPaint);
-    bool isDone() const { return done; }
-    std::int32_t result() const { return chosen; }
+    bool isDone() const { return navigation.isDone(); }
+    std::int32_t result() const { return navigation.result(); }
 
 private:
-    void closeLevel();
-    void closeAbove(std::size_t keep) {
-        while (levels.size() > keep) {
-            closeLevel();
-        }
-    }
-    void redraw(MenuLevel& level);
-    // The level and item under a screen point; false when outside every level.
-    bool hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const;
-    MenuLevel* levelOf(Window window);
-    void hover(CPoint screen);
-    void buttonPress(const XButtonEvent& event);
-    void buttonRelease(const XButtonEvent& event);
+    bool showLevel(PopupLevel& level) override;
+    void closeLevel() override;
+    void redrawLevel(std::size_t index) override;
     void keyPress(XKeyEvent& event);
-    void moveSelection(MenuLevel& level, bool down);
-    void choose(const GuiPopupItem& item) {
-        chosen = item.id;
-        done = true;
-    }
 
     Display* dpy;
     const char* windowClass;
     GuiMenuPainter& painter;
-    bool rightButton;
-    std::vector<MenuLevel> levels;
-    bool done = false;
-    std::int32_t chosen = -1;
+    CairoSurface measure{1, 1};
+    std::vector<LevelWindow> windows;
+    PopupNavigation navigation;
 };
 
-void PopupSession::openLevel(const GuiPopupMenu& menu, CPoint origin) {
-    MenuLevel level;
-    level.menu = &menu;
-    CairoSurface measure(1, 1);
-    level.layout = layoutPopupMenu(menu, painter, measure);
-    std::int32_t width = std::max(level.layout.size.h, 8);
-    std::int32_t height = std::max(level.layout.size.v, 8);
+bool PopupSession::showLevel(PopupLevel& level) {
+    const CPoint size = level.windowSize();
     // Kept on the screen.
     int screen = DefaultScreen(dpy);
-    std::int32_t screenWidth = DisplayWidth(dpy, screen);
-    std::int32_t screenHeight = DisplayHeight(dpy, screen);
-    origin.h = std::max(0, std::min(origin.h, screenWidth - width));
-    origin.v = std::max(0, std::min(origin.v, screenHeight - height));
-    level.origin = origin;
+    level.origin.h = std::max(0, std::min(level.origin.h, DisplayWidth(dpy, screen) - size.h));
+    level.origin.v = std::max(0, std::min(level.origin.v, DisplayHeight(dpy, screen) - size.v));
 
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
@@ -100,101 +71,64 @@ void PopupSession::openLevel(const GuiPopupMenu& menu, CPoint origin) {
     attributes.border_pixel = 0;
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             KeyPressMask | StructureNotifyMask;
-    level.window = XCreateWindow(
-        dpy, DefaultRootWindow(dpy), origin.h, origin.v, static_cast<unsigned>(width),
-        static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+    LevelWindow shown;
+    shown.window = XCreateWindow(
+        dpy, DefaultRootWindow(dpy), level.origin.h, level.origin.v, static_cast<unsigned>(size.h),
+        static_cast<unsigned>(size.v), 0, CopyFromParent, InputOutput, CopyFromParent,
         CWOverrideRedirect | CWSaveUnder | CWBackPixmap | CWBorderPixel | CWEventMask, &attributes);
     XClassHint hint;
     char resName[] = "vornhalt-menu";
     hint.res_name = resName;
     hint.res_class = const_cast<char*>(windowClass);
-    XSetClassHint(dpy, level.window, &hint);
-    level.transfer = std::make_unique<X11PixelTransfer>(dpy, level.window);
-    level.canvas = std::make_unique<CairoSurface>(width, height);
-    XMapRaised(dpy, level.window);
-    levels.push_back(std::move(level));
-    redraw(levels.back());
+    XSetClassHint(dpy, shown.window, &hint);
+    shown.transfer = std::make_unique<X11PixelTransfer>(dpy, shown.window);
+    shown.canvas = std::make_unique<CairoSurface>(size.h, size.v);
+    XMapRaised(dpy, shown.window);
+    windows.push_back(std::move(shown));
+    redrawLevel(windows.size() - 1);
+    return true;
 }
 
 void PopupSession::closeLevel() {
-    MenuLevel& level = levels.back();
+    LevelWindow& level = windows.back();
     level.transfer.reset();
     XDestroyWindow(dpy, level.window);
-    levels.pop_back();
+    windows.pop_back();
 }
 
-void PopupSession::redraw(MenuLevel& level) {
-    renderPopupMenu(*level.menu, level.layout, painter, *level.canvas, level.selected);
+void PopupSession::redrawLevel(std::size_t index) {
+    LevelWindow& level = windows[index];
+    renderPopupLevel(navigation.level(index), painter, *level.canvas);
     level.transfer->put(*level.canvas, CRect(0, 0, level.canvas->width(), level.canvas->height()));
     XFlush(dpy);
 }
 
-bool PopupSession::hit(CPoint screen, std::size_t& levelIndex, std::int32_t& item) const {
-    // The deepest level lies on top.
-    for (std::size_t i = levels.size(); i-- > 0;) {
-        const MenuLevel& level = levels[i];
-        if (popupLevelHit(level.layout, level.origin, screen, item)) {
-            levelIndex = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-MenuLevel* PopupSession::levelOf(Window window) {
-    for (MenuLevel& level : levels) {
-        if (level.window == window) {
-            return &level;
-        }
-    }
-    return nullptr;
-}
-
-// Highlights the item under the pointer; an item with a sub-menu opens it
-// beside itself, and moving to another item closes deeper levels.
-void PopupSession::hover(CPoint screen) {
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    if (!hit(screen, index, item)) {
-        return;
-    }
-    MenuLevel& level = levels[index];
-    if (item == level.selected) {
-        return;
-    }
-    closeAbove(index + 1);
-    MenuLevel& current = levels[index];
-    current.selected = item;
-    redraw(current);
-    if (item >= 0) {
-        const GuiPopupItem& entry = current.menu->items[static_cast<std::size_t>(item)];
-        if (entry.submenu != nullptr && (entry.flags & GuiPopupItem::kDisabled) == 0) {
-            const CRect& r = current.layout.itemRects[static_cast<std::size_t>(item)];
-            CPoint origin(current.origin.h + r.right, current.origin.v + r.top - kPopupBorder);
-            openLevel(*entry.submenu, origin);
-        }
-    }
-}
-
 void PopupSession::handle(XEvent& event, const std::function<void(XEvent&)>& otherWindowPaint) {
     switch (event.type) {
-    case Expose:
-        if (MenuLevel* level = levelOf(event.xany.window)) {
-            if (event.xexpose.count == 0) {
-                redraw(*level);
-            }
-        } else {
+    case Expose: {
+        auto shown = std::find_if(windows.begin(), windows.end(), [&](const LevelWindow& level) {
+            return level.window == event.xany.window;
+        });
+        if (shown == windows.end()) {
             otherWindowPaint(event);
+        } else if (event.xexpose.count == 0) {
+            redrawLevel(static_cast<std::size_t>(shown - windows.begin()));
         }
         break;
+    }
     case MotionNotify:
-        hover(CPoint(event.xmotion.x_root, event.xmotion.y_root));
+        navigation.pointerMoved(CPoint(event.xmotion.x_root, event.xmotion.y_root));
         break;
     case ButtonPress:
-        buttonPress(event.xbutton);
+        if (event.xbutton.button <= Button3) { // the wheel does not close the menu
+            navigation.buttonPressed(CPoint(event.xbutton.x_root, event.xbutton.y_root));
+        }
         break;
     case ButtonRelease:
-        buttonRelease(event.xbutton);
+        if (event.xbutton.button == Button1 || event.xbutton.button == Button3) {
+            navigation.buttonReleased(CPoint(event.xbutton.x_root, event.xbutton.y_root),
+                                      event.xbutton.button == Button3);
+        }
         break;
     case KeyPress:
         keyPress(event.xkey);
@@ -204,65 +138,24 @@ void PopupSession::handle(XEvent& event, const std::function<void(XEvent&)>& oth
     }
 }
 
-void PopupSession::buttonPress(const XButtonEvent& event) {
-    if (event.button > Button3) {
-        return; // the wheel does not close the menu
-    }
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    if (!hit(CPoint(event.x_root, event.y_root), index, item)) {
-        done = true; // a click outside dismisses
-    }
-}
-
-void PopupSession::buttonRelease(const XButtonEvent& event) {
-    if (event.button != Button1 && !(event.button == Button3 && rightButton)) {
-        return;
-    }
-    std::size_t index = 0;
-    std::int32_t item = -1;
-    // The release of the opening click lands outside: ignored.
-    if (hit(CPoint(event.x_root, event.y_root), index, item) && item >= 0) {
-        const GuiPopupItem& entry = levels[index].menu->items[static_cast<std::size_t>(item)];
-        if (entry.isSelectable()) {
-            choose(entry);
-        }
-    }
-}
-
-// The keys act on the deepest level: Escape dismisses, Return chooses the
-// highlighted item, the arrows move the highlight.
 void PopupSession::keyPress(XKeyEvent& event) {
-    KeySym key = XLookupKeysym(&event, 0);
-    MenuLevel& deepest = levels.back();
-    if (key == XK_Escape) {
-        done = true;
-    } else if (key == XK_Return || key == XK_KP_Enter) {
-        if (deepest.selected >= 0) {
-            const GuiPopupItem& entry = deepest.menu->items[static_cast<std::size_t>(deepest.selected)];
-            if (entry.isSelectable()) {
-                choose(entry);
-            }
-        }
-    } else if ((key == XK_Down || key == XK_Up) && !deepest.menu->items.empty()) {
-        moveSelection(deepest, key == XK_Down);
+    switch (XLookupKeysym(&event, 0)) {
+    case XK_Escape:
+        navigation.keyPressed(PopupNavigation::Key::Escape);
+        break;
+    case XK_Return:
+    case XK_KP_Enter:
+        navigation.keyPressed(PopupNavigation::Key::Return);
+        break;
+    case XK_Up:
+        navigation.keyPressed(PopupNavigation::Key::Up);
+        break;
+    case XK_Down:
+        navigation.keyPressed(PopupNavigation::Key::Down);
+        break;
+    default:
+        break;
     }
-}
-
-// To the next item that can be chosen, round the end; from no highlight, the
-// first (or last) item.
-void PopupSession::moveSelection(MenuLevel& level, bool down) {
-    std::int32_t count = static_cast<std::int32_t>(level.menu->items.size());
-    std::int32_t step = down ? 1 : count - 1;
-    std::int32_t next = level.selected;
-    for (std::int32_t i = 0; i < count; ++i) {
-        next = next < 0 ? (down ? 0 : count - 1) : (next + step) % count;
-        if (level.menu->items[static_cast<std::size_t>(next)].isSelectable()) {
-            break;
-        }
-    }
-    level.selected = next;
-    redraw(level);
 }
 
 // Modal: all pointer and key events come to the menu until it closes. The
@@ -309,8 +202,7 @@ std::int32_t runX11PopupMenu(const X11PopupContext& context, const GuiPopupMenu&
                              bool rightButton, GuiMenuPainter& painter) {
     Display* dpy = context.connection.display();
     PopupSession session(dpy, context.windowClass, painter, rightButton);
-    session.openLevel(menu, screenPosition);
-    if (grabInput(dpy, session.firstWindow(), context)) {
+    if (session.open(menu, screenPosition) && grabInput(dpy, session.firstWindow(), context)) {
         runEventLoop(dpy, session, context);
         releaseInput(dpy);
     }
