@@ -64,28 +64,26 @@ param::TextContext PluginEffect::textContext(int32 index) {
     return context;
 }
 
-void PluginEffect::getParameterLabel(int32 index, char* label) {
-    if (label == nullptr) {
+// The value text and the unit come from one formatting of the parameter; a
+// host asks for each on its own.
+void PluginEffect::copyParameterText(int32 index, char* destination, bool unit) {
+    if (destination == nullptr) {
         return;
     }
-    label[0] = '\0';
+    destination[0] = '\0';
     if (param::validIndex(index)) {
         formatters::SplitText text;
         param::parameterText(index, textContext(index), text);
-        copyCut(label, text.unit);
+        copyCut(destination, unit ? text.unit : text.value);
     }
 }
 
+void PluginEffect::getParameterLabel(int32 index, char* label) {
+    copyParameterText(index, label, true);
+}
+
 void PluginEffect::getParameterDisplay(int32 index, char* display) {
-    if (display == nullptr) {
-        return;
-    }
-    display[0] = '\0';
-    if (param::validIndex(index)) {
-        formatters::SplitText text;
-        param::parameterText(index, textContext(index), text);
-        copyCut(display, text.value);
-    }
+    copyParameterText(index, display, false);
 }
 
 bool PluginEffect::string2Parameter(int32 index, const char* text) {
@@ -112,11 +110,7 @@ void PluginEffect::getParameterName(int32 index, char* text) {
     if (!param::validIndex(index)) {
         return;
     }
-    auto entry = parameterNames.find(index);
-    if (entry != parameterNames.end()) {
-        std::strncpy(text, entry->second.c_str(), kMaxNameCharacters);
-        text[kMaxNameCharacters] = '\0';
-    }
+    copyCut(text, param::kParameters[static_cast<std::size_t>(index)].hostName);
 }
 
 float PluginEffect::getDisplayValue(int32 index) {

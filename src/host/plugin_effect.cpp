@@ -41,14 +41,6 @@ PluginEffect::PluginEffect(vst2::HostCallback callback)
     }
     cEffect.flags |= vst2::effFlagsProgramChunks;
 
-    for (int index = 0; index < param::kCount; ++index) {
-        const char* name = param::kParameters[static_cast<std::size_t>(index)].hostName;
-        if (name[0] != '\0') {
-            parameterNames[index] = name;
-        }
-    }
-    syncDivisions.assign(param::kSyncDivisions.begin(), param::kSyncDivisions.end());
-
     initEngine();
 
     curProgram = 0;

@@ -13,10 +13,7 @@
 // change writes whole, and the one multi-number setting (a filter design)
 // travels through a protocol that never waits.
 
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "common/parameter_text.h"
 #include "common/program_record.h"
@@ -94,8 +91,6 @@ public:
     // host reads back and the values the engine derives from it.
     SharedFloat values[param::kCount] = {};
     SharedFloat engineValues[param::kCount] = {};
-    std::map<int32, std::string> parameterNames;
-    std::vector<float> syncDivisions;
     int32 controllerMap[128];
     std::unique_ptr<ProgramRecord[]> programs;
     Engine engine;
@@ -105,5 +100,7 @@ protected:
     void deriveRateDependentValues();
     // What the text of parameter `index` depends on, as things stand.
     param::TextContext textContext(int32 index);
+    // The parameter's value text (or, with `unit`, its unit) cut to a host's name length.
+    void copyParameterText(int32 index, char* destination, bool unit);
     ProgramRecord& currentRecord() { return programs[curProgram]; }
 };

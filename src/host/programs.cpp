@@ -7,16 +7,6 @@
 
 #include "host/plugin_effect.h"
 
-void makeDefaultProgram(ProgramRecord& record) {
-    using namespace param;
-    std::memset(&record, 0, sizeof(record));
-    for (int i = 0; i < kCount; ++i) {
-        record.values[i] = kParameters[static_cast<std::size_t>(i)].factoryValue;
-    }
-    std::strcpy(record.name, "Default");
-    std::strcpy(record.formatTag, "0.0b");
-}
-
 void PluginEffect::setProgram(int32 program) {
     if (program >= 0 && program < kProgramCount) {
         curProgram = program;
