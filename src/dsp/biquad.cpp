@@ -222,7 +222,7 @@ bool designBiquad(int32_t type, const FilterDesign& record, double sampleRate, B
             return false;
         }
     }
-    out = BiquadCoefficients{{c[0], c[1], c[2]}, {c[3], c[4], c[5]}};
+    out = BiquadCoefficients{{c[0], c[1], c[2]}, {c[3], c[4], c[5]}, {n[0], n[1], n[2], n[3], n[4]}};
     return true;
 }
 
@@ -239,7 +239,7 @@ bool Biquad::designUnguarded(int32_t newType, const FilterDesign& record) {
     a0 = c.a[0];
     a1 = c.a[1];
     a2 = c.a[2];
-    const double n[5] = {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
+    const double* n = c.normalized;
     nb0 = n[0];
     nb1 = n[1];
     nb2 = n[2];

@@ -16,10 +16,13 @@ struct FilterDesign {
     bool unitPeakBandpass = true; // type 2 peaks at 0 dB (true) or at Q (false)
 };
 
-// The raw coefficients of a design: the numerator b0..b2 and the denominator a0..a2.
+// The coefficients of a design: the numerator b0..b2, the denominator a0..a2,
+// and the five the filter runs with.
 struct BiquadCoefficients {
     double b[3] = {};
     double a[3] = {};
+    // b0, b1, b2, a1, a2 divided by a0: what the filter runs with.
+    double normalized[5] = {};
 };
 
 // [any thread] The design of `record` as type 0..8 (below) at `sampleRate`;
