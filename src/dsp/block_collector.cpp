@@ -4,25 +4,19 @@
 #include <cmath>
 #include <new>
 
+#include "dsp/rate_sized_buffer.h"
+
 BlockCollector::BlockCollector() : storage(new double[kCapacity]()) {
     buffer = storage.get();
 }
 
 void BlockCollector::setSampleRate(double rate) {
     SignalComponent::setSampleRate(rate);
-    const double slots = kCapacitySeconds * std::min(rate, kLargestCapacityRate);
-    const std::int32_t wanted =
-        slots >= kSmallestCapacity ? static_cast<std::int32_t>(std::ceil(slots)) : kSmallestCapacity;
-    if (wanted == size) {
+    if (!resizeZeroed(storage, size,
+                      slotsForSeconds(kCapacitySeconds, rate, kLargestCapacityRate, kSmallestCapacity))) {
         return;
     }
-    std::unique_ptr<double[]> resized(new (std::nothrow) double[static_cast<std::size_t>(wanted)]());
-    if (resized == nullptr) {
-        return;
-    }
-    storage = std::move(resized);
     buffer = storage.get();
-    size = wanted;
     position = 0;
     length = std::min(length, maxLength());
 }

@@ -5,29 +5,23 @@
 #include <cstdlib>
 #include <new>
 
+#include "dsp/rate_sized_buffer.h"
+
 CubicDelay::CubicDelay() : ring(new double[kDelayCapacity]()) {
     buffer = ring.get();
     static_assert(kDelayCapacity == static_cast<int32_t>(kCapacitySeconds * 44100.0));
 }
 
 int32_t CubicDelay::ringSizeFor(double rate) {
-    const double seconds = kCapacitySeconds * std::min(rate, kLargestRingRate);
-    return seconds >= kSmallestRing ? static_cast<int32_t>(std::ceil(seconds)) : kSmallestRing;
+    return slotsForSeconds(kCapacitySeconds, rate, kLargestRingRate, kSmallestRing);
 }
 
 void CubicDelay::setSampleRate(double rate) {
     SignalComponent::setSampleRate(rate);
-    const int32_t wanted = ringSizeFor(rate);
-    if (wanted == size) {
+    if (!resizeZeroed(ring, size, ringSizeFor(rate))) {
         return;
     }
-    std::unique_ptr<double[]> resized(new (std::nothrow) double[static_cast<std::size_t>(wanted)]());
-    if (resized == nullptr) {
-        return;
-    }
-    ring = std::move(resized);
     buffer = ring.get();
-    size = wanted;
     writeIndex = 0;
     delaySamples = std::min(delaySamples, maxDelaySamples());
     retargetTaps();

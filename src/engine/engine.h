@@ -140,13 +140,16 @@ private:
     float mapped(int index) const { return engineValues[index]; }
     float normalized(int index) const { return param::clampUnit(stored(index)); }
     void computeCallValues();
-    void crossfadeToDry(float dryLeft, float dryRight, float& left, float& right);
+    void crossfadeToDry(float dryLeft, float dryRight, double step, float& left, float& right);
     std::array<WarpedLatticeFilter*, 4> lattices() {
         return {&aSections[0], &aSections[1], &sSections[0], &sSections[1]};
     }
     // [any thread; never waits] Designs both feedback filters from the
     // parameters when a request is outstanding and nobody else is designing.
     void serveFeedbackDesign();
+    // The feedback filters' design type and record as the parameters give them,
+    // before the cutoff is held below the Nyquist frequency of low rates.
+    FilterDesign feedbackDesignOfParameters(int& type) const;
     bool feedbackDesignPending() const {
         return feedbackDesignRequests.load(std::memory_order_relaxed) !=
                feedbackDesignsServed.load(std::memory_order_relaxed);

@@ -15,6 +15,20 @@ void Engine::requestFeedbackDesign() {
     serveFeedbackDesign();
 }
 
+FilterDesign Engine::feedbackDesignOfParameters(int& type) const {
+    using namespace param;
+    // Types 9 and 10, and a negative type, have no design.
+    type = feedbackType(mapped(kFilterType));
+    FilterDesign design{feedbackCutoffHz(mapped(kCutoff)), 1.0f, 1.0f, 1.0f, false, true};
+    const float r = mapped(kResonance);
+    if (type < kFirstGainType) {
+        design.q = feedbackQ(r);
+    } else {
+        design.gain = feedbackGain(r);
+    }
+    return design;
+}
+
 void Engine::serveFeedbackDesign() {
     using namespace param;
     if (servingFeedbackDesign.test_and_set(std::memory_order_acquire)) {
@@ -22,21 +36,14 @@ void Engine::serveFeedbackDesign() {
     }
     const std::uint32_t requested = feedbackDesignRequests.load(std::memory_order_acquire);
     if (requested != feedbackDesignsServed.load(std::memory_order_relaxed)) {
-        // Types 9 and 10, and a negative type, have no design: the filters keep their coefficients.
-        const int type = feedbackType(mapped(kFilterType));
-        float frequency = feedbackCutoffHz(mapped(kCutoff));
+        // Without a design (type -1) the filters keep their coefficients.
+        int type = -1;
+        FilterDesign design = feedbackDesignOfParameters(type);
         // Below 44.1 kHz the highest cutoff keeps its place in the band, short of
         // the Nyquist frequency that a design cannot pass.
         const float fs = workingSampleRate;
         if (fs < kHighestCutoffRate) {
-            frequency = std::min(frequency, kHighestCutoff * (fs / kHighestCutoffRate));
-        }
-        FilterDesign design{frequency, 1.0f, 1.0f, 1.0f, false, true};
-        const float r = mapped(kResonance);
-        if (type < kFirstGainType) {
-            design.q = feedbackQ(r);
-        } else {
-            design.gain = feedbackGain(r);
+            design.frequency = std::min(design.frequency, kHighestCutoff * (fs / kHighestCutoffRate));
         }
         bool whole = true;
         for (Biquad& filter : feedbackFilters) {

@@ -27,8 +27,7 @@ inline double clipUnit(double v) {
 // The soft bypass: the output glides between the processed and the dry input
 // over kBypassSeconds; fully bypassed it is the dry input itself, and the
 // chain runs on, so that coming back is seamless.
-void Engine::crossfadeToDry(float dryLeft, float dryRight, float& left, float& right) {
-    const double step = 1.0 / (kBypassSeconds * static_cast<double>(workingSampleRate));
+void Engine::crossfadeToDry(float dryLeft, float dryRight, double step, float& left, float& right) {
     bypassMix = bypassMix < bypassTarget ? std::min(bypassMix + step, bypassTarget)
                                          : std::max(bypassMix - step, bypassTarget);
     if (bypassMix >= 1.0) {
@@ -42,9 +41,8 @@ void Engine::crossfadeToDry(float dryLeft, float dryRight, float& left, float& r
 
 void Engine::computeCallValues() {
     using namespace param;
-    // "# Stages" maps to 1..70; a host value outside 0..1 is held to that range.
-    const float stageValue = kStageSpan * normalized(kStages) + 1.0f;
-    stages = std::clamp(static_cast<int>(stageValue), 1, kMaxStages);
+    // "# Stages" maps to 1..70 (a host value outside 0..1 held to that range).
+    stages = std::clamp(static_cast<int>(mapped(kStages)), 1, kMaxStages);
 
     for (int i = 0; i < kRouteCount; ++i) {
         const int index = kFirstRoute + i;
@@ -97,6 +95,7 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
     const bool paired = pairedLattices;
     bypassTarget = bypassed ? 1.0 : 0.0;
     const bool bypassing = bypassTarget != 0.0 || bypassMix != 0.0;
+    const double bypassStep = 1.0 / (kBypassSeconds * static_cast<double>(workingSampleRate));
     for (std::int32_t start = 0; start < sampleFrames; start += kControlInterval) {
         controlStep();
         const std::int32_t end = std::min(start + kControlInterval, sampleFrames);
@@ -110,7 +109,7 @@ void Engine::processAudio(const float* const* inputs, float* const* outputs, std
                 runSample(dryLeft, dryRight, left, right);
             }
             if (bypassing) {
-                crossfadeToDry(dryLeft, dryRight, left, right);
+                crossfadeToDry(dryLeft, dryRight, bypassStep, left, right);
             }
             if (replacing) {
                 outLeft[i] = left;

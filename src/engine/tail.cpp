@@ -54,13 +54,8 @@ double Engine::tailSeconds() {
         static_cast<double>(kWindowSamples * normalized(kBlockSize) / kWindowReferenceRate) + 1.0 / fs;
 
     // The unmodulated design; modulation moves the cutoff, hardly the peak.
-    const int type = feedbackType(mapped(kFilterType));
-    FilterDesign design{feedbackCutoffHz(mapped(kCutoff)), 1.0f, 1.0f, 1.0f, false, true};
-    if (type < kFirstGainType) {
-        design.q = feedbackQ(mapped(kResonance));
-    } else {
-        design.gain = feedbackGain(mapped(kResonance));
-    }
+    int type = -1;
+    const FilterDesign design = feedbackDesignOfParameters(type);
     BiquadCoefficients designed;
     const double loop = feedback * (designBiquad(type, design, fs, designed) ? peakGain(designed, fs) : 1.0);
     if (!(loop < 1.0)) {
