@@ -55,7 +55,6 @@ void CFrame::presentBackBuffer(const CRect* area) {
     CRect all(0, 0, size.width(), size.height());
     CRect r = area != nullptr ? *area : all;
     r.bound(all);
-    backBuffer->getSurface()->flush();
     window->present(*backBuffer->getSurface(), r);
 }
 
@@ -279,7 +278,9 @@ void CFrame::windowPaint(const CRect& updateRect) {
 
 void CFrame::windowMouseDown(CPoint where, std::int32_t buttons) {
     CDrawContext* context = createWindowContext();
+    ++clicksInHand;
     mouse(context, where, buttons);
+    --clicksInHand;
     context->release();
 }
 
@@ -289,8 +290,9 @@ void CFrame::windowWheel(CPoint where, float distance, std::int32_t axis, std::i
     context->release();
 }
 
+// A click, drag or pop-up idles the editor itself; no idle may run inside one.
 void CFrame::windowIdle() {
-    if (editor != nullptr) {
+    if (editor != nullptr && clicksInHand == 0) {
         editor->idle();
     }
 }

@@ -106,5 +106,8 @@ private:
     CView* focusView = nullptr;
     bool firstDraw = true;
     bool open = false;
+    // A click is being handled (with the drag or pop-up it leads to): the
+    // window's own idle waits until it is over.
+    std::int32_t clicksInHand = 0;
     COffscreenContext* backBuffer = nullptr;
 };

@@ -73,7 +73,8 @@ public:
     virtual void copySurface(GuiSurface& source, const CRect& dest, CPoint sourceOffset) = 0;
     // Makes sure drawing is finished before pixels are read or shown.
     virtual void flush() = 0;
-    // The surface's pixels, same format as GuiPixels.
+    // The surface's pixels, same format as GuiPixels, with all drawing finished
+    // (it flushes first).
     virtual GuiPixels pixels() = 0;
 };
 
@@ -95,10 +96,10 @@ public:
     // pointer query] The window is gone (its parent was destroyed under it, or
     // the window system went away).
     virtual void windowDestroyed() = 0;
-    // [ui thread, frame open; from the window system's timer, never inside
-    // another of the window's events] The host has stopped idling the editor
-    // (or never did): idle it as the host would. Backends whose hosts always
-    // idle never call it.
+    // [ui thread, frame open; from the window system's timer, which may fire
+    // while a click's pop-up reads messages: the client then lets it pass]
+    // The host has stopped idling the editor (or never did): idle it as the
+    // host would. Backends whose hosts always idle never call it.
     virtual void windowIdle() {}
 };
 

@@ -7,7 +7,6 @@ void putSurfacePixels(HDC target, GuiSurface& source, CRect area) {
     if (target == nullptr) {
         return;
     }
-    source.flush();
     const GuiPixels pixels = source.pixels();
     area.bound(CRect(0, 0, pixels.width, pixels.height));
     if (area.isEmpty() || pixels.data == nullptr) {

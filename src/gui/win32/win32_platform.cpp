@@ -37,8 +37,6 @@ private:
         windows.erase(std::remove(windows.begin(), windows.end(), &window), windows.end());
     }
     void windowTimer(Win32Window& window) override;
-    void inputBegins() override { ++inputDepth; }
-    void inputEnds() override { --inputDepth; }
     bool isListed(const Win32Window* window) const {
         return std::find(windows.begin(), windows.end(), window) != windows.end();
     }
@@ -47,8 +45,6 @@ private:
     // When the editor's idle last came from anyone but a window's timer.
     std::uint32_t lastHostIdle = 0;
     bool idlingFromTimer = false;
-    // Clicks (with their drags) and pop-ups being handled now.
-    std::int32_t inputDepth = 0;
 };
 
 std::unique_ptr<GuiWindow> Win32Platform::createWindow(void* parent, std::int32_t width, std::int32_t height,
@@ -104,10 +100,9 @@ bool Win32Platform::dispatchPendingPaint() {
 }
 
 // Hosts that never idle the editor (or stop for long) still see it move with
-// its parameters. Not while a click, drag or pop-up is handled: those idle
-// the editor themselves, and no idle may run inside one of its own events.
+// its parameters. (The frame holds this idle back while a click is handled.)
 void Win32Platform::windowTimer(Win32Window& window) {
-    if (inputDepth > 0 || idlingFromTimer) {
+    if (idlingFromTimer) {
         return;
     }
     if (GetTickCount() - lastHostIdle < kHostIdleGrace) {
@@ -124,11 +119,7 @@ std::int32_t Win32Platform::popupMenu(GuiWindow& owner, const GuiPopupMenu& menu
     if (!window.isAlive() || menu.items.empty()) {
         return -1;
     }
-    ++inputDepth;
-    const std::int32_t result =
-        runWin32PopupMenu(window.handle(), menu, screenPosition, rightButton, painter);
-    --inputDepth;
-    return result;
+    return runWin32PopupMenu(window.handle(), menu, screenPosition, rightButton, painter);
 }
 
 } // namespace

@@ -128,9 +128,7 @@ void Win32Window::mouseDown(HWND hwnd, std::int32_t pressed, WPARAM wParam, LPAR
     }
     const CPoint where(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     SetCapture(hwnd);
-    owner.inputBegins();
     client.windowMouseDown(where, buttonsFromKeyState(wParam) | pressed);
-    owner.inputEnds();
     if (GetCapture() == hwnd) {
         ReleaseCapture();
     }

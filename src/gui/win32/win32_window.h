@@ -24,10 +24,6 @@ public:
     virtual void windowGone(Win32Window& window) = 0;
     // [ui thread] The window's timer fired.
     virtual void windowTimer(Win32Window& window) = 0;
-    // [ui thread] A click is handled meanwhile (with any drag or pop-up it
-    // leads to); these nest.
-    virtual void inputBegins() = 0;
-    virtual void inputEnds() = 0;
 
 protected:
     ~Win32WindowOwner() = default;

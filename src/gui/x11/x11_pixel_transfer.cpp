@@ -42,7 +42,6 @@ X11PixelTransfer::~X11PixelTransfer() {
 }
 
 void X11PixelTransfer::put(GuiSurface& source, CRect area) {
-    source.flush();
     GuiPixels pixels = source.pixels();
     area.bound(CRect(0, 0, pixels.width, pixels.height));
     if (area.isEmpty() || visual == nullptr) {
