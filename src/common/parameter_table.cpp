@@ -94,44 +94,44 @@ float displayValue(int index, float e, float storedSync, float fs, std::int32_t 
     return grid >= 1.0f && e > 0.0f ? gridSteps(1.0f / e) : e;
 }
 
-formatters::SplitFormatter knobSplitter(int index, float storedSync) {
+namespace {
+
+// A knob's format, in its two forms: split into value and unit, and joined.
+struct KnobFormat {
+    formatters::SplitFormatter split;
+    formatters::Formatter joined;
+};
+
+KnobFormat knobFormat(int index, float storedSync) {
+    using namespace formatters;
     if (!validIndex(index)) {
-        return formatters::splitDefault;
+        return {splitDefault, formatDefault};
     }
     switch (kParameters[static_cast<std::size_t>(index)].display) {
     case Display::count:
-        return formatters::splitCount;
+        return {splitCount, formatCount};
     case Display::milliseconds:
-        return formatters::splitMilliseconds;
+        return {splitMilliseconds, formatMilliseconds};
     case Display::time:
-        return formatters::splitTime;
+        return {splitTime, formatTime};
     case Display::lfoFrequency:
         // A sync menu's value is its entry index: "off" is 0.
-        return storedSync < 0.5f ? formatters::splitHertz : formatters::splitSyncRatio;
+        return storedSync < 0.5f ? KnobFormat{splitHertz, formatHertz}
+                                 : KnobFormat{splitSyncRatio, formatSyncRatio};
     case Display::plain:
         break;
     }
-    return formatters::splitDefault;
+    return {splitDefault, formatDefault};
+}
+
+} // namespace
+
+formatters::SplitFormatter knobSplitter(int index, float storedSync) {
+    return knobFormat(index, storedSync).split;
 }
 
 formatters::Formatter knobFormatter(int index, float storedSync) {
-    const formatters::SplitFormatter split = knobSplitter(index, storedSync);
-    if (split == formatters::splitCount) {
-        return formatters::formatCount;
-    }
-    if (split == formatters::splitMilliseconds) {
-        return formatters::formatMilliseconds;
-    }
-    if (split == formatters::splitTime) {
-        return formatters::formatTime;
-    }
-    if (split == formatters::splitHertz) {
-        return formatters::formatHertz;
-    }
-    if (split == formatters::splitSyncRatio) {
-        return formatters::formatSyncRatio;
-    }
-    return formatters::formatDefault;
+    return knobFormat(index, storedSync).joined;
 }
 
 int listSize(int index) {

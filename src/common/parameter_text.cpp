@@ -24,7 +24,7 @@ int menuEntry(float value, int size) {
     return static_cast<int>(value);
 }
 
-void knobText(int index, const TextContext& context, formatters::SplitText& out) {
+void knobText(int index, const TextContext& context, formatters::SplitText& out, bool hostUnit) {
     if (index == kCutoff) {
         formatters::splitHertz(feedbackCutoffHz(context.display), out);
         return;
@@ -41,7 +41,7 @@ void knobText(int index, const TextContext& context, formatters::SplitText& out)
     }
     knobSplitter(index, context.storedSync)(context.display, out);
     const bool synced = syncIndexOf(index) >= 0 && syncGridValue(context.storedSync) >= 1.0f;
-    if (out.unit[0] == '\0' && !synced) {
+    if (hostUnit && out.unit[0] == '\0' && !synced) {
         std::snprintf(out.unit, formatters::kTextSize, "%s",
                       kParameters[static_cast<std::size_t>(index)].unit);
     }
@@ -49,32 +49,42 @@ void knobText(int index, const TextContext& context, formatters::SplitText& out)
 
 } // namespace
 
-void parameterText(int index, const TextContext& context, formatters::SplitText& out) {
+int shownEntry(int index, float stored) {
+    if (!validIndex(index)) {
+        return -1;
+    }
+    switch (kParameters[static_cast<std::size_t>(index)].kind) {
+    case Kind::division:
+    case Kind::shape:
+        return menuEntry(stored, listSize(index));
+    case Kind::filterType: {
+        const int type = filterTypeOfStored(stored);
+        return type >= 0 && type < listSize(index) ? type : -1;
+    }
+    default:
+        return -1;
+    }
+}
+
+void parameterText(int index, const TextContext& context, formatters::SplitText& out, bool hostUnit) {
     if (!validIndex(index)) {
         setText(out, "");
         return;
     }
     switch (kParameters[static_cast<std::size_t>(index)].kind) {
     case Kind::knob:
-        knobText(index, context, out);
+        knobText(index, context, out, hostUnit);
         return;
     case Kind::toggle:
         // The button shows its "on" frame for any value but 0.
         setText(out, context.stored != 0.0f ? "on" : "off");
         return;
     case Kind::division:
-    case Kind::shape: {
-        const int entry = menuEntry(context.stored, listSize(index));
+    case Kind::shape:
+    case Kind::filterType: {
+        const int entry = shownEntry(index, context.stored);
         if (entry >= 0) {
             setText(out, listEntry(index, entry));
-            return;
-        }
-        break;
-    }
-    case Kind::filterType: {
-        const int type = filterTypeOfStored(context.stored);
-        if (type >= 0 && type < listSize(index)) {
-            setText(out, listEntry(index, type));
             return;
         }
         break;
@@ -170,12 +180,9 @@ bool synced(int index, const TextContext& context) {
 }
 
 bool listValueOfText(int index, const std::string& text, float& stored) {
-    const std::string wanted = lowered(text);
-    for (int entry = 0; entry < listSize(index); ++entry) {
-        if (lowered(listEntry(index, entry)) == wanted) {
-            stored = storedValueOfEntry(index, entry);
-            return true;
-        }
+    if (const int entry = listEntryOfName(index, text); entry >= 0) {
+        stored = storedValueOfEntry(index, entry);
+        return true;
     }
     Quantity q;
     if (readQuantity(text, q) && q.unit.empty() && q.number >= 0.0 && q.number < listSize(index) &&
@@ -311,6 +318,16 @@ bool storedValueOfText(int index, const char* text, const TextContext& context, 
         return q.unit.empty();
     }
     return knobValueOfQuantity(index, q, context, stored);
+}
+
+int listEntryOfName(int index, std::string_view name) {
+    const std::string wanted = lowered(std::string(name));
+    for (int entry = 0; entry < listSize(index); ++entry) {
+        if (lowered(listEntry(index, entry)) == wanted) {
+            return entry;
+        }
+    }
+    return -1;
 }
 
 } // namespace param

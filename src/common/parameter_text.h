@@ -6,6 +6,7 @@
 // follow the parameter table's laws and formats.
 
 #include <cstdint>
+#include <string_view>
 
 #include "common/parameter_table.h"
 #include "common/value_text.h"
@@ -26,7 +27,16 @@ struct TextContext {
 // menu's entry, a button's "on"/"off", the filter display's type; its cutoff
 // in Hz and its resonance as a Q or a gain), as a value and a unit. A value no
 // control can show is given as its number.
-void parameterText(int index, const TextContext& context, formatters::SplitText& out);
+// Without `hostUnit`, a knob's text names no unit beyond its format's (the
+// editor's value box); hosts get the table's unit too ("s" for a time in seconds).
+void parameterText(int index, const TextContext& context, formatters::SplitText& out, bool hostUnit = true);
+
+// The list entry a menu or the filter display shows for a stored value, or -1
+// when it shows none (or the parameter has no list).
+int shownEntry(int index, float stored);
+
+// The list entry named `name` (in any case), or -1.
+int listEntryOfName(int index, std::string_view name);
 
 // The stored value `text` stands for: what parameterText writes (with or
 // without its unit), a number with another unit of the same kind ("ms", "s",

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 
 #include "common/program_record.h"
@@ -125,70 +126,66 @@ bool readSetting(OptionReader& reader, Options& options) {
     return true;
 }
 
-bool readBlock(OptionReader& reader, Options& options) {
+// The option's value as a number in low..high, stored only when it is one;
+// otherwise `need` (what the option needs) and the text given are the error.
+bool readIntegerIn(OptionReader& reader, long long low, long long high, const std::string& need,
+                   long long& n) {
     std::string text;
-    long long n = 0;
     if (!reader.onceWithValue(text)) {
         return false;
     }
-    if (!parseInteger(text, n) || n < 1 || n > kMaxBlockSize) {
-        return reader.fail("--block needs a whole number of frames from 1 to " +
-                           std::to_string(kMaxBlockSize) + ", got '" + text + "'");
+    if (!parseInteger(text, n) || n < low || n > high) {
+        return reader.fail(need + ", got '" + text + "'");
+    }
+    return true;
+}
+
+bool readNumberIn(OptionReader& reader, double low, double high, const std::string& need, double& x) {
+    std::string text;
+    if (!reader.onceWithValue(text)) {
+        return false;
+    }
+    double value = 0.0;
+    if (!parseNumber(text, value) || value < low || value > high) {
+        return reader.fail(need + ", got '" + text + "'");
+    }
+    x = value;
+    return true;
+}
+
+bool readBlock(OptionReader& reader, Options& options) {
+    long long n = 0;
+    if (!readIntegerIn(reader, 1, kMaxBlockSize,
+                       "--block needs a whole number of frames from 1 to " + std::to_string(kMaxBlockSize),
+                       n)) {
+        return false;
     }
     options.blockSize = static_cast<std::int32_t>(n);
     return true;
 }
 
 bool readProgram(OptionReader& reader, Options& options) {
-    std::string text;
     long long n = 0;
-    if (!reader.onceWithValue(text)) {
+    if (!readIntegerIn(reader, 0, 1000000, "--program needs a program number (0 is the first)", n)) {
         return false;
-    }
-    if (!parseInteger(text, n) || n < 0 || n > 1000000) {
-        return reader.fail("--program needs a program number (0 is the first), got '" + text + "'");
     }
     options.program = static_cast<int>(n);
     return true;
 }
 
 bool readTail(OptionReader& reader, Options& options) {
-    std::string text;
-    double seconds = 0.0;
-    if (!reader.onceWithValue(text)) {
-        return false;
-    }
-    if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > kMaxTailSeconds) {
-        return reader.fail("--tail needs seconds from 0 to 3600, got '" + text + "'");
-    }
-    options.tailSeconds = seconds;
-    return true;
+    return readNumberIn(reader, 0.0, kMaxTailSeconds, "--tail needs seconds from 0 to 3600",
+                        options.tailSeconds);
 }
 
 bool readBpm(OptionReader& reader, Options& options) {
-    std::string text;
-    double bpm = 0.0;
-    if (!reader.onceWithValue(text)) {
-        return false;
-    }
-    if (!parseNumber(text, bpm) || bpm < 1.0 || bpm > kMaxBpm) {
-        return reader.fail("--bpm needs a tempo from 1 to 999 beats per minute, got '" + text + "'");
-    }
-    options.bpm = bpm;
-    return true;
+    return readNumberIn(reader, 1.0, kMaxBpm, "--bpm needs a tempo from 1 to 999 beats per minute",
+                        options.bpm);
 }
 
 bool readStartBeat(OptionReader& reader, Options& options) {
-    std::string text;
-    double beat = 0.0;
-    if (!reader.onceWithValue(text)) {
-        return false;
-    }
-    if (!parseNumber(text, beat)) {
-        return reader.fail("--start-beat needs a number of beats, got '" + text + "'");
-    }
-    options.startBeat = beat;
-    return true;
+    return readNumberIn(reader, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                        "--start-beat needs a number of beats", options.startBeat);
 }
 
 struct OptionEntry {

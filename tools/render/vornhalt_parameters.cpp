@@ -1,6 +1,5 @@
 #include "render/vornhalt_parameters.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -11,34 +10,6 @@
 namespace vrender {
 
 namespace {
-
-bool sameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A menu takes the integer part of its value as its entry; anything outside the list leaves it
-// showing nothing new, which -1 stands for here.
-int menuEntry(float value, int size) {
-    if (!(value > -1.0f) || !(value < static_cast<float>(size))) {
-        return -1;
-    }
-    return static_cast<int>(value);
-}
-
-std::string format(formatters::Formatter formatter, float value) {
-    char text[formatters::kTextSize] = {};
-    formatter(value, text);
-    return text;
-}
 
 std::string unlisted(float value) {
     char text[64];
@@ -87,12 +58,8 @@ float storedValueOfEntry(int index, int entry) {
 }
 
 std::optional<int> findListEntry(int index, std::string_view text) {
-    for (int i = 0; i < listSize(index); ++i) {
-        if (sameText(listEntry(index, i), text)) {
-            return i;
-        }
-    }
-    return std::nullopt;
+    const int entry = param::listEntryOfName(index, text);
+    return entry >= 0 ? std::optional<int>(entry) : std::nullopt;
 }
 
 std::int32_t samplesPerBeat(const DisplayContext& context) {
@@ -127,33 +94,23 @@ std::string editorText(const float* stored, int index, const DisplayContext& con
         return "-";
     case ParameterKind::Division:
     case ParameterKind::Shape:
-        if (menuEntry(value, listSize(index)) < 0) {
+    case ParameterKind::FilterType:
+        if (shownEntry(index, value) < 0) {
             return unlisted(value);
         }
         break;
-    case ParameterKind::FilterType: {
-        const int type = filterTypeOfStored(value);
-        if (type < 0 || type >= listSize(index)) {
-            return unlisted(value);
-        }
-        break;
-    }
     case ParameterKind::Continuous:
-        if (index != kCutoff && index != kResonance) {
-            // A knob's value box: the editor's own text, which names no unit beyond its format's.
-            return format(knobFormatter(index, syncOf(stored, index)), displayValue(stored, index, context));
-        }
-        break;
     case ParameterKind::Switch:
         break;
     }
+    // A knob's value box names no unit beyond its format's.
     TextContext text;
     text.stored = value;
     text.display = displayValue(stored, index, context);
     text.storedSync = syncOf(stored, index);
     text.filterType = engineValue(stored, kFilterType, context);
     formatters::SplitText split;
-    parameterText(index, text, split);
+    parameterText(index, text, split, false);
     char joined[formatters::kTextSize];
     formatters::join(split, joined);
     return joined;
